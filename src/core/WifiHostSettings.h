@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "platform/PlatformUtil.h"
 
 class ErrorHandler;
+class LineArray;
+class WifiDaemon;
 class WifiNetwork;
 class WifiNetworkDatabase;
 class WifiRefreshWatchdog;
@@ -58,6 +61,8 @@ class WifiHostSettings {
   // Reports.
   bool writeXml(XWriter* writer, ErrorHandler* handler, bool detailed);
   void dump();
+  // dump() to any stream; dump() writes to stderr.
+  void dumpTo(std::FILE* out);
 
   // Read-only views for reports and tests.
   uint8_t adapterCount() const { return adapterCount_; }
@@ -74,9 +79,19 @@ class WifiHostSettings {
   void teardown();
   void releaseAdapters();
   void resetState();
-  // Status report parsing shared by the load and the daemon status query.
+  void loadNetwork(WifiDaemon& daemon, const char* line);
+  void readLoadStatus(LineArray& status);
+  // The status report names ssid as the daemon's network: make its record
+  // current. The one it replaces goes back to enabled (a disabled one stays
+  // disabled when keepDisabled).
+  void followReportedSsid(const char* adapter, const char* ssid, bool keepDisabled);
+  // Brings the current network's status in line with daemonState.
   void settleCurrentNetwork();
-  void followReportedSsid(const char* adapter, const char* ssid, bool anyStatus);
+  // The status a network list line gives its record; "[CURRENT]" makes the
+  // record the current network.
+  void applyListFlags(WifiNetwork* network, const char* line);
+  // Copies adapter and SSID texts out to a caller's array.
+  static void copyOut(const char* text, char** array, uint8_t* count);
 
   PlatformUtil::MutexHandle mutex_ = nullptr;
   char** adapters_ = nullptr;

@@ -37,6 +37,9 @@ class WifiRefreshWatchdog {
   bool isRunning() const { return thread_ != INVALID_HANDLE_VALUE; }
   // attachCount of the shared block read under "wifiMutex"; 0 when detached.
   uint32_t attachCount();
+  // Refresh signals not yet taken by the thread (at most 1). Takes them and
+  // gives them back, so it is exact only while the thread is not running.
+  uint32_t pendingRefreshes();
 
  private:
   int32_t attach();

@@ -162,7 +162,7 @@ std::string show(uint8_t number) { return std::to_string(number); }
 template <typename... Args>
 void record(const char* operation, Args... args) {
   std::string call = std::string(operation) + "(";
-  const char* separator = "";
+  [[maybe_unused]] const char* separator = "";
   ((call += separator, call += show(args), separator = ", "), ...);
   call += ")";
   script().record(call);
