@@ -90,8 +90,6 @@ class WifiHostSettings {
   // The status a network list line gives its record; "[CURRENT]" makes the
   // record the current network.
   void applyListFlags(WifiNetwork* network, const char* line);
-  // Copies adapter and SSID texts out to a caller's array.
-  static void copyOut(const char* text, char** array, uint8_t* count);
 
   PlatformUtil::MutexHandle mutex_ = nullptr;
   char** adapters_ = nullptr;

@@ -22,12 +22,13 @@ bool sameSsid(const WifiNetwork* a, const WifiNetwork* b) {
   return std::strcmp(first, second) == 0;
 }
 
-}  // namespace
-
-void WifiHostSettings::copyOut(const char* text, char** array, uint8_t* count) {
+// Appends a fresh copy of text to a caller's array.
+void copyOut(const char* text, char** array, uint8_t* count) {
   array[*count] = text::copy(text);
   ++*count;
 }
+
+}  // namespace
 
 bool WifiHostSettings::getAdapters(char** adapters, uint8_t capacity, uint8_t* count) {
   if (adapters == nullptr || count == nullptr) return false;

@@ -11,4 +11,9 @@ class Crypt {
  public:
   static int encrypt(ErrorHandler* handler, const char* plainText, char** cipherText);
   static int decrypt(ErrorHandler* handler, const char* cipherText, char** plainText);
+
+  // Chooses the key file: path, or with null the default (the environment
+  // variable TESSEL_CRYPT_KEY_FILE, else /var/lib/tessel/crypt.key). Drops
+  // the key held in memory, so the next call reads or creates the file.
+  static void setKeyFile(const char* path);
 };
