@@ -184,11 +184,6 @@ void WifiRefreshWatchdog::stop() {
     WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
     thread_ = INVALID_HANDLE_VALUE;
-    // A thread that ended on a failed wait left the stop signal behind;
-    // drop it so that a later start runs.
-    if (stopSemaphore_ != INVALID_HANDLE_VALUE) {
-      WaitForSingleObject(stopSemaphore_, 0);
-    }
   }
   PlatformUtil::unlockMutex(&mutex_);
 }

@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cstddef>
 #include <cstdint>
 
 using HANDLE = void*;

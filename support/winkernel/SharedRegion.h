@@ -1,0 +1,100 @@
+#pragma once
+
+// Named kernel objects live in host shared memory: a 64-byte header followed
+// by the object's own bytes (a mutex, or the bytes of a file mapping).
+//
+// The header counts the handles (and mapped views) open on the object over
+// all processes. Opening one takes a count, closing it gives the count back,
+// and the close that takes the count to zero removes the name, as the last
+// close of a named object does on Windows. A count of zero on an object that
+// is still visible means it is being removed: it can no longer be opened.
+//
+// Creation is race-free between processes: the creator makes the object
+// with an exclusive create, initialises it, and only then publishes the
+// header's seal; those who open it wait for the seal.
+//
+// Within a process, every handle on one object shares a single mapping of
+// it (a SharedRegion), so a mutex in it has one address per process.
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "KernelObject.h"
+
+namespace winkernel {
+
+enum class SharedKind : uint32_t { Mutex = 1, Mapping = 2 };
+
+constexpr size_t kSharedHeaderSize = 64;
+
+struct SharedHeader {
+  std::atomic<uint32_t> seal;        // kSharedSeal once initialised
+  uint32_t kind;                     // SharedKind
+  std::atomic<uint32_t> references;  // open handles and views, all processes
+  uint32_t padding;
+  uint64_t userSize;                 // bytes after the header
+};
+static_assert(sizeof(SharedHeader) <= kSharedHeaderSize, "the header fits its slot");
+static_assert(std::atomic<uint32_t>::is_always_lock_free, "the counts work across processes");
+
+class SharedRegion {
+ public:
+  SharedRegion(std::string hostName, int descriptor, void* base, size_t length, dev_t device,
+               ino_t inode);
+  ~SharedRegion();
+  SharedRegion(const SharedRegion&) = delete;
+  SharedRegion& operator=(const SharedRegion&) = delete;
+
+  SharedHeader* header() const { return static_cast<SharedHeader*>(base_); }
+  void* user() const { return static_cast<char*>(base_) + kSharedHeaderSize; }
+  // From the local mapping, not from the header another process could write.
+  uint64_t userSize() const { return length_ - kSharedHeaderSize; }
+  int descriptor() const { return descriptor_; }
+  size_t length() const { return length_; }
+  dev_t device() const { return device_; }
+  ino_t inode() const { return inode_; }
+
+  // Takes one more count on the object unless it is already being removed.
+  bool addReference();
+  // Gives a count back; the last one removes the object's name.
+  void releaseReference();
+
+  // Mutex levels held, through this mapping, by threads of this process.
+  // While any are held the mapping is kept when the region goes, because
+  // the owning thread's list of held robust mutexes points into it.
+  std::atomic<int64_t> heldLevels{0};
+
+ private:
+  std::string hostName_;  // empty for an unnamed object
+  int descriptor_;
+  void* base_;
+  size_t length_;
+  dev_t device_;
+  ino_t inode_;
+};
+
+// Opens the object `name` of `kind`, or with `create` creates it when it
+// does not exist (with `userSize` zero bytes after the header, then
+// `initialise` on them, before anyone else can open it). On success
+// `*existed` tells whether it was opened rather than created and the caller
+// holds one count on it. On failure returns null with the thread's error set:
+// ERROR_FILE_NOT_FOUND when it does not exist and `create` is false,
+// ERROR_INVALID_HANDLE when the name belongs to another kind of object.
+std::shared_ptr<SharedRegion> openShared(const char* name, SharedKind kind, uint64_t userSize,
+                                         bool create,
+                                         const std::function<void(void* user)>& initialise,
+                                         bool* existed);
+
+// A region of `userSize` zero bytes with no name, for unnamed mappings.
+std::shared_ptr<SharedRegion> createUnnamedShared(uint64_t userSize);
+
+// Maps a host error number to the Windows error code closest to it.
+DWORD errorFromErrno(int error);
+
+}  // namespace winkernel
