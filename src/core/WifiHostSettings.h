@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 
@@ -94,9 +95,11 @@ class WifiHostSettings {
   PlatformUtil::MutexHandle mutex_ = nullptr;
   char** adapters_ = nullptr;
   uint8_t adapterCount_ = 0;
-  uint64_t lastRefreshTime_ = 0;
+  // The throttle's time stamp and the daemon state are read and written by
+  // the status queries without the host settings lock.
+  std::atomic<uint64_t> lastRefreshTime_{0};
   WifiNetwork* currentNetwork_ = nullptr;
   WifiNetworkDatabase* networkDatabase_ = nullptr;
-  uint32_t daemonState_ = 0;
+  std::atomic<uint32_t> daemonState_{0};
   WifiRefreshWatchdog* refreshWatchdog_ = nullptr;
 };

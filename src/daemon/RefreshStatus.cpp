@@ -43,12 +43,13 @@ void WifiHostSettings::followReportedSsid(const char* adapter, const char* ssid,
 void WifiHostSettings::settleCurrentNetwork() {
   ScopedMutex held(&mutex_);
   if (currentNetwork_ == nullptr) return;
-  if (daemonState_ <= DAEMON_STATE_IDLE) {
+  uint32_t state = daemonState_;
+  if (state <= DAEMON_STATE_IDLE) {
     enableUnlessDisabled(currentNetwork_);
     currentNetwork_ = nullptr;
-  } else if (daemonState_ < DAEMON_STATE_COMPLETED) {
+  } else if (state < DAEMON_STATE_COMPLETED) {
     currentNetwork_->setStatus(NETWORK_STATUS_CONNECTING);
-  } else if (daemonState_ == DAEMON_STATE_COMPLETED) {
+  } else if (state == DAEMON_STATE_COMPLETED) {
     currentNetwork_->setStatus(NETWORK_STATUS_CONNECTED);
   }
 }

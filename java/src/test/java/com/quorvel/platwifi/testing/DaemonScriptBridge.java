@@ -1,0 +1,46 @@
+package com.quorvel.platwifi.testing;
+
+/**
+ * Scripts the test backend of the test build of the library: what the daemon
+ * answers, and the log of every call made to it ("operation(arg, arg)", null
+ * shown as "null"). Also drives the runtime clock and reaches Crypt. These
+ * natives exist only in the test build; against the product library every
+ * call throws {@link UnsatisfiedLinkError}.
+ */
+public final class DaemonScriptBridge {
+    static {
+        try {
+            // The natives live in the library that class loads.
+            Class.forName("com.quorvel.platwifi.BWifiPlatformService", true,
+                    DaemonScriptBridge.class.getClassLoader());
+        } catch (ClassNotFoundException e) {
+            throw new ExceptionInInitializerError(e);
+        }
+    }
+
+    private DaemonScriptBridge() {}
+
+    /** Forgets every answer and every recorded call; back to the system clock. */
+    public static native void reset();
+
+    public static native void adapters(String... names);
+    public static native void networks(String... lines);
+    public static native void scanResults(String... lines);
+    public static native void status(String... lines);
+    public static native void variable(int networkId, String name, String value);
+    /** The result of a data-less operation such as "addNetwork" or "saveConfig". */
+    public static native void result(String operation, boolean value);
+    public static native void nextNetworkId(int networkId);
+
+    /** The recorded calls of one operation, or of all with null. */
+    public static native String[] calls(String operation);
+    public static native void clearCalls();
+
+    /** Crypt of the library; null (and a pending IllegalStateException) on failure. */
+    public static native String encrypt(String plainText);
+    public static native String decrypt(String cipherText);
+
+    /** From now on the runtime clock reads {@code millis} until moved. */
+    public static native void setClock(long millis);
+    public static native void advanceClock(long millis);
+}

@@ -1,0 +1,42 @@
+# cmake -DNM=nm -DLIBRARY=libwireless.so -DEXPECTED=exports.txt -P CheckExports.cmake
+# Compares the defined text symbols of the library's dynamic symbol table
+# with the list, one name per line ('#' starts a comment). Fails naming every
+# symbol that is missing or not listed.
+foreach(variable NM LIBRARY EXPECTED)
+  if(NOT DEFINED ${variable})
+    message(FATAL_ERROR "${variable} not given")
+  endif()
+endforeach()
+
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+  OUTPUT_VARIABLE table RESULT_VARIABLE failed ERROR_VARIABLE errors)
+if(failed)
+  message(FATAL_ERROR "${NM} failed on ${LIBRARY}: ${errors}")
+endif()
+
+set(exported)
+string(REPLACE "\n" ";" lines "${table}")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-fA-F]+ T (.+)$")
+    list(APPEND exported "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+
+file(STRINGS ${EXPECTED} listed REGEX "^[^#]")
+list(TRANSFORM listed STRIP)
+list(FILTER listed EXCLUDE REGEX "^$")
+
+set(missing ${listed})
+list(REMOVE_ITEM missing ${exported})
+set(unlisted ${exported})
+list(REMOVE_ITEM unlisted ${listed})
+list(LENGTH exported exportedCount)
+list(LENGTH listed listedCount)
+
+if(missing OR unlisted)
+  list(JOIN missing "\n  " missingText)
+  list(JOIN unlisted "\n  " unlistedText)
+  message(FATAL_ERROR "${LIBRARY}: ${exportedCount} text symbols, ${listedCount} listed\n"
+    "missing:\n  ${missingText}\nnot listed:\n  ${unlistedText}")
+endif()
+message(STATUS "${LIBRARY}: the ${listedCount} listed text symbols, no others")
