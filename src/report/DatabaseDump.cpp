@@ -158,6 +158,6 @@ void WifiHostSettings::dumpTo(std::FILE* out) {
   }
 
   std::fputs("Current WPA_STATUS        :", out);
-  printValueWord(out, daemonState_, kStateWords);
+  printValueWord(out, daemonState_.load(), kStateWords);
   std::fputs("\n", out);
 }

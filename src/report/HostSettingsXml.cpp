@@ -322,7 +322,7 @@ bool WifiHostSettings::writeXml(XWriter* writer, ErrorHandler* handler, bool det
   // Taken before the status query, which may move the current network.
   const char* currentSsid = currentNetwork_ != nullptr ? orEmpty(currentNetwork_->getSsid()) : "";
   uint32_t state = adapterName != nullptr ? static_cast<uint32_t>(getDaemonStatus(adapterName))
-                                          : daemonState_;
+                                          : daemonState_.load();
   bool enabled = daemon->isWifiEnabled(nullptr);
 
   XWriter& out = *writer;
