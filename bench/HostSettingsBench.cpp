@@ -6,6 +6,7 @@
 
 #include "core/ScopedLock.h"
 #include "core/WifiHostSettings.h"
+#include "core/WifiNetworkDatabase.h"
 #include "model/WifiNetwork.h"
 #include "platform/XWriter.h"
 #include "tests/daemon/DaemonScript.h"
