@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -21,6 +22,8 @@ class DaemonScript {
 
   // getAdapters succeeds with these names (an empty list succeeds with none).
   DaemonScript& adapters(std::vector<std::string> names);
+  // A line scripted as this text is answered as a null entry of the array.
+  static constexpr const char* kNullLine = "<null line>";
   // listNetworks, getScanLines and getStatus succeed with these lines.
   DaemonScript& networks(std::vector<std::string> lines);
   DaemonScript& scanResults(std::vector<std::string> lines);
@@ -40,6 +43,9 @@ class DaemonScript {
   DaemonScript& saveConfigFor(const std::string& adapter, bool value);
   // The identifier addNetwork hands back.
   DaemonScript& nextNetworkId(uint8_t networkId);
+  // Every call of the operation takes this long before it answers, which
+  // widens the window for tests of concurrent callers.
+  DaemonScript& delay(const std::string& operation, std::chrono::milliseconds duration);
 
   // Every call so far, as "operation(arg, arg, ...)", with null shown as
   // "null".
@@ -65,6 +71,7 @@ class DaemonScript {
   std::map<std::string, bool> results_;
   std::map<std::string, bool> saveConfigByAdapter_;
   uint8_t nextNetworkId_ = 0;
+  std::map<std::string, std::chrono::milliseconds> delays_;
   std::vector<std::string> calls_;
 };
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "daemon/WifiDaemon.h"
 #include "model/Text.h"
@@ -20,6 +21,7 @@ DaemonScript& DaemonScript::reset() {
   results_.clear();
   saveConfigByAdapter_.clear();
   nextNetworkId_ = 0;
+  delays_.clear();
   calls_.clear();
   return *this;
 }
@@ -110,9 +112,21 @@ void DaemonScript::clearCalls() {
   calls_.clear();
 }
 
-void DaemonScript::record(const std::string& call) {
+DaemonScript& DaemonScript::delay(const std::string& operation, std::chrono::milliseconds duration) {
   std::lock_guard<std::mutex> held(mutex_);
-  calls_.push_back(call);
+  delays_[operation] = duration;
+  return *this;
+}
+
+void DaemonScript::record(const std::string& call) {
+  std::chrono::milliseconds pause{0};
+  {
+    std::lock_guard<std::mutex> held(mutex_);
+    calls_.push_back(call);
+    auto found = delays_.find(call.substr(0, call.find('(')));
+    if (found != delays_.end()) pause = found->second;
+  }
+  if (pause.count() > 0) std::this_thread::sleep_for(pause);
 }
 
 std::optional<std::vector<std::string>> DaemonScript::adapterAnswer() const {
@@ -174,7 +188,7 @@ bool answerLines(const char* operation, char** lines, uint8_t maxCount, uint8_t*
   uint8_t stored = 0;
   for (const std::string& line : *answer) {
     if (stored == maxCount) break;
-    lines[stored++] = text::copy(line.c_str());
+    lines[stored++] = line == DaemonScript::kNullLine ? nullptr : text::copy(line.c_str());
   }
   *count = stored;
   return true;
