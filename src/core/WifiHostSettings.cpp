@@ -1,7 +1,6 @@
 #include "core/WifiHostSettings.h"
 
 #include <atomic>
-#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -127,8 +126,7 @@ WifiNetwork* WifiHostSettings::findNetwork(const char* /*adapter*/, const char* 
   if (networkDatabase_ == nullptr || ssid == nullptr) return nullptr;
   for (WifiNetwork* network = networkDatabase_->first(); network != nullptr;
        network = network->getNext()) {
-    const char* own = network->getSsid();
-    if (own != nullptr && std::strcmp(own, ssid) == 0) return network;
+    if (network->hasSsid(ssid)) return network;
   }
   return nullptr;
 }

@@ -86,6 +86,8 @@ class WifiHostSettings {
   // current. The one it replaces goes back to enabled (a disabled one stays
   // disabled when keepDisabled).
   void followReportedSsid(const char* adapter, const char* ssid, bool keepDisabled);
+  // Clears currentNetwork when it is network (or shares its SSID).
+  void forgetIfCurrent(const WifiNetwork& network);
   // Brings the current network's status in line with daemonState.
   void settleCurrentNetwork();
   // The status a network list line gives its record; "[CURRENT]" makes the

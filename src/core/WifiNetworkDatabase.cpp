@@ -1,19 +1,8 @@
 #include "core/WifiNetworkDatabase.h"
 
-#include <cstring>
-
 #include "core/ScopedLock.h"
 #include "model/Text.h"
 #include "model/WifiNetwork.h"
-
-namespace {
-
-bool sameSsid(const WifiNetwork* network, const char* ssid) {
-  const char* own = network->getSsid();
-  return own != nullptr && std::strcmp(own, ssid) == 0;
-}
-
-}  // namespace
 
 WifiNetworkDatabase::WifiNetworkDatabase() { PlatformUtil::createMutex(&mutex_); }
 
@@ -39,7 +28,7 @@ bool WifiNetworkDatabase::remove(const char* ssid) {
   ScopedMutex held(&mutex_);
   WifiNetwork* previous = nullptr;
   for (WifiNetwork* network = head_; network != nullptr; network = network->getNext()) {
-    if (!sameSsid(network, ssid)) {
+    if (!network->hasSsid(ssid)) {
       previous = network;
       continue;
     }
@@ -59,7 +48,7 @@ bool WifiNetworkDatabase::contains(const char* ssid) {
   if (text::isEmpty(ssid)) return false;
   ScopedMutex held(&mutex_);
   for (WifiNetwork* network = head_; network != nullptr; network = network->getNext()) {
-    if (sameSsid(network, ssid)) return true;
+    if (network->hasSsid(ssid)) return true;
   }
   return false;
 }

@@ -1,6 +1,5 @@
 // Operations on single networks and the adapter. Each asks the daemon first
 // and changes memory only when the daemon reported success.
-#include <cstring>
 #include <memory>
 
 #include "core/ScopedLock.h"
@@ -14,13 +13,6 @@
 namespace {
 
 using HostLock = ScopedLock<WifiHostSettings>;
-
-bool sameSsid(const WifiNetwork* a, const WifiNetwork* b) {
-  const char* first = a->getSsid();
-  const char* second = b->getSsid();
-  if (first == nullptr || second == nullptr) return first == second;
-  return std::strcmp(first, second) == 0;
-}
 
 // Appends a fresh copy of text to a caller's array.
 void copyOut(const char* text, char** array, uint8_t* count) {
@@ -71,6 +63,11 @@ bool WifiHostSettings::addNetwork(const char* adapter, const char* ssid) {
   return true;
 }
 
+void WifiHostSettings::forgetIfCurrent(const WifiNetwork& network) {
+  ScopedMutex held(&mutex_);
+  if (currentNetwork_ != nullptr && currentNetwork_->sharesSsidWith(network)) currentNetwork_ = nullptr;
+}
+
 bool WifiHostSettings::removeNetwork(const char* adapter, const char* ssid) {
   HostLock held(*this);
   WifiNetwork* network = findNetwork(adapter, ssid);
@@ -78,10 +75,7 @@ bool WifiHostSettings::removeNetwork(const char* adapter, const char* ssid) {
   WifiDaemon* daemon = WifiDaemon::getInstance();
   if (daemon == nullptr) return false;
   if (!daemon->removeNetwork(adapter, network->getNetworkId())) return false;
-  {
-    ScopedMutex current(&mutex_);
-    if (currentNetwork_ != nullptr && sameSsid(currentNetwork_, network)) currentNetwork_ = nullptr;
-  }
+  forgetIfCurrent(*network);
   if (networkDatabase_ != nullptr) networkDatabase_->remove(network->getSsid());
   return true;
 }
@@ -93,10 +87,7 @@ bool WifiHostSettings::disconnect(const char* adapter, const char* ssid) {
   WifiDaemon* daemon = WifiDaemon::getInstance();
   if (daemon == nullptr) return false;
   if (!daemon->disconnectNetwork(adapter, network->getNetworkId())) return false;
-  {
-    ScopedMutex current(&mutex_);
-    if (currentNetwork_ != nullptr && sameSsid(currentNetwork_, network)) currentNetwork_ = nullptr;
-  }
+  forgetIfCurrent(*network);
   if (network->getStatus() != NETWORK_STATUS_DISABLED) network->setStatus(NETWORK_STATUS_ENABLED);
   daemonState_ = DAEMON_STATE_DISCONNECTED;
   return true;
@@ -112,7 +103,7 @@ bool WifiHostSettings::connect(const char* adapter, const char* ssid) {
   if (!daemon->selectNetwork(adapter, network->getNetworkId())) return false;
 
   ScopedMutex current(&mutex_);
-  if (currentNetwork_ != nullptr && !sameSsid(currentNetwork_, network)) {
+  if (currentNetwork_ != nullptr && !currentNetwork_->sharesSsidWith(*network)) {
     if (currentNetwork_->getStatus() != NETWORK_STATUS_DISABLED) {
       currentNetwork_->setStatus(NETWORK_STATUS_ENABLED);
     }

@@ -15,12 +15,6 @@ namespace {
 
 constexpr uint64_t kRefreshIntervalMillis = 5000;
 
-bool sameSsid(const WifiNetwork* network, const char* ssid) {
-  const char* own = network->getSsid();
-  if (own == nullptr || ssid == nullptr) return own == ssid;
-  return std::strcmp(own, ssid) == 0;
-}
-
 void enableUnlessDisabled(WifiNetwork* network) {
   if (network->getStatus() != NETWORK_STATUS_DISABLED) network->setStatus(NETWORK_STATUS_ENABLED);
 }
@@ -30,7 +24,7 @@ void enableUnlessDisabled(WifiNetwork* network) {
 void WifiHostSettings::followReportedSsid(const char* adapter, const char* ssid, bool keepDisabled) {
   ScopedMutex held(&mutex_);
   if (currentNetwork_ != nullptr) {
-    if (sameSsid(currentNetwork_, ssid)) return;
+    if (currentNetwork_->hasSsid(ssid)) return;
     if (keepDisabled) {
       enableUnlessDisabled(currentNetwork_);
     } else {
@@ -104,7 +98,7 @@ void WifiHostSettings::applyListFlags(WifiNetwork* network, const char* line) {
   // A connected network stays connected.
   if (network->getStatus() != NETWORK_STATUS_CONNECTED) network->setStatus(NETWORK_STATUS_CONNECTING);
   ScopedMutex held(&mutex_);
-  if (currentNetwork_ != nullptr && !sameSsid(currentNetwork_, network->getSsid())) {
+  if (currentNetwork_ != nullptr && !currentNetwork_->sharesSsidWith(*network)) {
     enableUnlessDisabled(currentNetwork_);
     currentNetwork_ = network;
   } else if (currentNetwork_ == nullptr) {

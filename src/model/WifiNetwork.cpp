@@ -48,6 +48,11 @@ bool WifiNetwork::setText(TextField field, const char* value) {
   return true;
 }
 
+bool WifiNetwork::hasSsid(const char* ssid) const {
+  const char* own = texts_[TEXT_Ssid];
+  return own != nullptr && ssid != nullptr && std::strcmp(own, ssid) == 0;
+}
+
 bool WifiNetwork::setSsidBroadcasted(bool broadcasted) {
   ssidBroadcasted_ = broadcasted;
   changed_[CHANGED_SsidBroadcasted] = true;

@@ -123,6 +123,11 @@ class WifiNetwork {
   // False, storing nothing, for an index above 3.
   bool setWepKeyChanged(bool changed, uint8_t index);
 
+  // True when the record has an SSID and it equals ssid, byte for byte.
+  bool hasSsid(const char* ssid) const;
+  // True for the record itself and for another with the same SSID.
+  bool sharesSsidWith(const WifiNetwork& other) const { return this == &other || hasSsid(other.getSsid()); }
+
   WifiNetwork* getNext() const { return next_; }
   bool setNext(WifiNetwork* next) {
     next_ = next;
