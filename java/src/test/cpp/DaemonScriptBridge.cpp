@@ -20,12 +20,11 @@ namespace {
 
 std::string toUtf8(JNIEnv* env, jstring value) {
   JNIString text(env, value);
-  return text.c_str() != nullptr ? std::string(text.c_str()) : std::string();
+  return text.c_str() != nullptr ? text.c_str() : "";
 }
 
 std::vector<std::string> toLines(JNIEnv* env, jobjectArray array) {
   std::vector<std::string> lines;
-  if (array == nullptr) return lines;
   jsize length = env->GetArrayLength(array);
   for (jsize i = 0; i < length; ++i) {
     auto element = static_cast<jstring>(env->GetObjectArrayElement(array, i));
@@ -43,10 +42,8 @@ jobjectArray toJava(JNIEnv* env, const std::vector<std::string>& lines) {
   return array;
 }
 
-using CryptCall = int (*)(ErrorHandler*, const char*, char**);
-
 // Crypt with a handler that raises IllegalStateException; null on failure.
-jstring crypt(JNIEnv* env, jstring input, CryptCall call) {
+jstring crypt(JNIEnv* env, jstring input, int (*call)(ErrorHandler*, const char*, char**)) {
   jni::JavaExceptionHandlerHolder holder(env);
   JNIString text(env, input);
   char* output = nullptr;
@@ -58,59 +55,24 @@ jstring crypt(JNIEnv* env, jstring input, CryptCall call) {
 }  // namespace
 
 // Forgets every answer and call and goes back to the system clock.
-BRIDGE(void, reset)(JNIEnv*, jclass) {
-  script().reset();
-  orv_test::useSystemClock();
-}
+BRIDGE(void, reset)(JNIEnv*, jclass) { script().reset(); orv_test::useSystemClock(); }
 
-BRIDGE(void, adapters)(JNIEnv* env, jclass, jobjectArray names) {
-  script().adapters(toLines(env, names));
-}
+#define LINES(Name) \
+  BRIDGE(void, Name)(JNIEnv * env, jclass, jobjectArray lines) { script().Name(toLines(env, lines)); }
+LINES(adapters) LINES(networks) LINES(scanResults) LINES(status)
 
-BRIDGE(void, networks)(JNIEnv* env, jclass, jobjectArray lines) {
-  script().networks(toLines(env, lines));
-}
+BRIDGE(void, result)(JNIEnv* env, jclass, jstring name, jboolean value) { script().result(toUtf8(env, name), value); }
 
-BRIDGE(void, scanResults)(JNIEnv* env, jclass, jobjectArray lines) {
-  script().scanResults(toLines(env, lines));
-}
-
-BRIDGE(void, status)(JNIEnv* env, jclass, jobjectArray lines) {
-  script().status(toLines(env, lines));
-}
-
-BRIDGE(void, variable)(JNIEnv* env, jclass, jint networkId, jstring name, jstring value) {
-  script().variable(static_cast<uint8_t>(networkId), toUtf8(env, name), toUtf8(env, value));
-}
-
-BRIDGE(void, result)(JNIEnv* env, jclass, jstring operation, jboolean value) {
-  script().result(toUtf8(env, operation), value == JNI_TRUE);
-}
-
-BRIDGE(void, nextNetworkId)(JNIEnv*, jclass, jint networkId) {
-  script().nextNetworkId(static_cast<uint8_t>(networkId));
-}
+BRIDGE(void, nextNetworkId)(JNIEnv*, jclass, jint id) { script().nextNetworkId(static_cast<uint8_t>(id)); }
 
 // Every recorded call, or with an operation name only that operation's.
 BRIDGE(jobjectArray, calls)(JNIEnv* env, jclass, jstring operation) {
-  if (operation == nullptr) return toJava(env, script().calls());
-  return toJava(env, script().calls(toUtf8(env, operation)));
+  return toJava(env, operation == nullptr ? script().calls() : script().calls(toUtf8(env, operation)));
 }
 
 BRIDGE(void, clearCalls)(JNIEnv*, jclass) { script().clearCalls(); }
 
-BRIDGE(jstring, encrypt)(JNIEnv* env, jclass, jstring plainText) {
-  return crypt(env, plainText, &Crypt::encrypt);
-}
-
-BRIDGE(jstring, decrypt)(JNIEnv* env, jclass, jstring cipherText) {
-  return crypt(env, cipherText, &Crypt::decrypt);
-}
-
-BRIDGE(void, setClock)(JNIEnv*, jclass, jlong millis) {
-  orv_test::setClock(static_cast<uint64_t>(millis));
-}
-
-BRIDGE(void, advanceClock)(JNIEnv*, jclass, jlong millis) {
-  orv_test::advanceClock(static_cast<uint64_t>(millis));
-}
+BRIDGE(jstring, encrypt)(JNIEnv* env, jclass, jstring text) { return crypt(env, text, &Crypt::encrypt); }
+BRIDGE(jstring, decrypt)(JNIEnv* env, jclass, jstring text) { return crypt(env, text, &Crypt::decrypt); }
+BRIDGE(void, setClock)(JNIEnv*, jclass, jlong millis) { orv_test::setClock(static_cast<uint64_t>(millis)); }
+BRIDGE(void, advanceClock)(JNIEnv*, jclass, jlong millis) { orv_test::advanceClock(static_cast<uint64_t>(millis)); }

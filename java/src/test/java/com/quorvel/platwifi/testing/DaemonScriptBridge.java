@@ -9,13 +9,7 @@ package com.quorvel.platwifi.testing;
  */
 public final class DaemonScriptBridge {
     static {
-        try {
-            // The natives live in the library that class loads.
-            Class.forName("com.quorvel.platwifi.BWifiPlatformService", true,
-                    DaemonScriptBridge.class.getClassLoader());
-        } catch (ClassNotFoundException e) {
-            throw new ExceptionInInitializerError(e);
-        }
+        System.loadLibrary("wireless");
     }
 
     private DaemonScriptBridge() {}
@@ -27,7 +21,6 @@ public final class DaemonScriptBridge {
     public static native void networks(String... lines);
     public static native void scanResults(String... lines);
     public static native void status(String... lines);
-    public static native void variable(int networkId, String name, String value);
     /** The result of a data-less operation such as "addNetwork" or "saveConfig". */
     public static native void result(String operation, boolean value);
     public static native void nextNetworkId(int networkId);
