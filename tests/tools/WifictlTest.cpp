@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <string>
+
+#include "tests/report/ReportSupport.h"
+
+// The built wifictl run as a process. It is linked against the product
+// library, whose daemon backend finds no adapters: every answer is that of
+// an unloaded host.
+namespace {
+
+TEST(WifictlTest, AnswersOfTheUnloadedHostWithTheirExitStatus) {
+  struct Row {
+    const char* arguments;
+    int status;
+    std::string output;  // standard output and error together
+  };
+  const Row rows[] = {
+      {"xml --detailed", 0, report_test::kUnloadedDocument},
+      {"dump", 0,
+       "wifiHostSettings\n  adapter             : Unknown\n  wifiEnabled         : false\n"
+       "  currentDaemonState  : 0\n  currentNetwork      : \n  currentNetworkState : 0\n"
+       "  wifiNetworkDatabase\n    numberNetworks : 0\n"},
+      {"connect office", 1, "wifictl: connectToNetwork failed: network \"office\" on adapter wlan0\n"},
+      {"--adapter wlan7 connect lab", 1,
+       "wifictl: connectToNetwork failed: network \"lab\" on adapter wlan7\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.arguments);
+    int status = -1;
+    std::string output = report_test::run(std::string(WIFICTL " ") + row.arguments + " 2>&1", &status);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), row.status);
+    EXPECT_EQ(output, row.output);
+  }
+}
+
+}  // namespace
