@@ -2,15 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <string>
-#include <thread>
-#include <vector>
+#include <memory>
+#include <utility>
 
-#include "model/WifiNetwork.h"
+#include "tests/daemon/HostFixture.h"
 
 namespace {
+
+using Names = std::vector<std::string>;
 
 WifiNetwork* record(const char* ssid) {
   auto* network = new WifiNetwork();
@@ -18,128 +17,58 @@ WifiNetwork* record(const char* ssid) {
   return network;
 }
 
-// The SSIDs from first() to the end, "<null>" for a record without one.
-std::vector<std::string> walk(WifiNetworkDatabase& database) {
-  std::vector<std::string> ssids;
-  database.lock();
-  for (WifiNetwork* n = database.first(); n != nullptr; n = n->getNext()) {
-    ssids.push_back(n->getSsid() != nullptr ? n->getSsid() : "<null>");
-  }
-  database.unlock();
+// The SSIDs from first() to the end.
+Names walk(const WifiNetworkDatabase& database) {
+  Names ssids;
+  for (WifiNetwork* n = database.first(); n != nullptr; n = n->getNext()) ssids.push_back(n->getSsid());
   return ssids;
 }
 
-using Names = std::vector<std::string>;
-
-TEST(WifiNetworkDatabaseTest, EmptyDatabase) {
+TEST(WifiNetworkDatabaseTest, NewestFirstUniqueSsidsAndTheChangedMark) {
   WifiNetworkDatabase database;
-  EXPECT_EQ(database.count(), 0u);
-  EXPECT_EQ(database.first(), nullptr);
   EXPECT_TRUE(database.isUnchanged());
-  EXPECT_FALSE(database.contains("office"));
-  EXPECT_TRUE(database.clear());
-  EXPECT_FALSE(database.isUnchanged());
   EXPECT_FALSE(database.add(nullptr));
-}
-
-TEST(WifiNetworkDatabaseTest, AddPutsTheNewestFirstAndKeepsSsidsUnique) {
-  WifiNetworkDatabase database;
-  for (const char* ssid : {"a", "b", "c"}) EXPECT_TRUE(database.add(record(ssid)));
-  EXPECT_EQ(walk(database), (Names{"c", "b", "a"}));
-  EXPECT_EQ(database.count(), 3u);
+  for (const char* ssid : {"a", "b", "c", "d"}) EXPECT_TRUE(database.add(record(ssid)));
+  EXPECT_EQ(walk(database), (Names{"d", "c", "b", "a"}));
   EXPECT_FALSE(database.isUnchanged());
   EXPECT_TRUE(database.contains("b"));
-  EXPECT_FALSE(database.contains("B"));
-  EXPECT_FALSE(database.contains("bb"));
-  EXPECT_FALSE(database.contains(""));
-  EXPECT_FALSE(database.contains(nullptr));
+  for (const char* absent : {"B", "bb", "", static_cast<const char*>(nullptr)}) EXPECT_FALSE(database.contains(absent));
 
   // A second "b" is refused and stays the caller's; nothing is marked.
   database.markUnchanged();
-  WifiNetwork* duplicate = record("b");
-  EXPECT_FALSE(database.add(duplicate));
-  EXPECT_EQ(duplicate->getNext(), nullptr);
-  delete duplicate;
-  EXPECT_EQ(walk(database), (Names{"c", "b", "a"}));
+  std::unique_ptr<WifiNetwork> duplicate(record("b"));
+  EXPECT_FALSE(database.add(duplicate.get()));
   EXPECT_TRUE(database.isUnchanged());
-}
 
-TEST(WifiNetworkDatabaseTest, RecordsWithoutSsidAreAddedEveryTime) {
-  WifiNetworkDatabase database;
-  EXPECT_TRUE(database.add(record(nullptr)));
-  EXPECT_TRUE(database.add(record("")));
-  EXPECT_EQ(database.count(), 2u);
-  EXPECT_EQ(walk(database), (Names{"<null>", "<null>"}));
-}
-
-TEST(WifiNetworkDatabaseTest, RemoveUnlinksTheRecordAndMarksTheDatabase) {
-  WifiNetworkDatabase database;
-  for (const char* ssid : {"a", "b", "c", "d"}) database.add(record(ssid));
-
-  struct Step {
-    const char* ssid;
-    bool result;
-    bool marks;
-    Names after;
-  };
-  const Step steps[] = {
-      {"b", true, true, {"d", "c", "a"}},   // middle
-      {"d", true, true, {"c", "a"}},        // head
-      {"a", true, true, {"c"}},             // tail
-      {"zz", true, true, {"c"}},            // absent: still true and marked
-      {"", false, false, {"c"}},            // empty: refused
-      {nullptr, false, false, {"c"}},       // null: refused
-      {"c", true, true, {}},
-  };
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.ssid != nullptr ? step.ssid : "null");
+  // Middle, head, tail; an absent SSID is still true and marks; empty and
+  // null are refused without a mark.
+  const std::pair<const char*, Names> steps[] = {{"b", {"d", "c", "a"}}, {"d", {"c", "a"}}, {"a", {"c"}},
+                                                 {"zz", {"c"}},          {"", {"c"}},       {nullptr, {"c"}}};
+  for (const auto& [ssid, after] : steps) {
     database.markUnchanged();
-    EXPECT_EQ(database.remove(step.ssid), step.result);
-    EXPECT_EQ(database.isUnchanged(), !step.marks);
-    EXPECT_EQ(walk(database), step.after);
-    EXPECT_EQ(database.count(), step.after.size());
+    const bool refused = ssid == nullptr || *ssid == '\0';
+    EXPECT_EQ(database.remove(ssid), !refused);
+    EXPECT_EQ(database.isUnchanged(), refused);
+    EXPECT_EQ(walk(database), after);
+    EXPECT_EQ(database.count(), after.size());
   }
-  EXPECT_EQ(database.first(), nullptr);
-}
 
-TEST(WifiNetworkDatabaseTest, ClearDeletesEveryRecord) {
-  WifiNetworkDatabase database;
-  for (const char* ssid : {"a", "b", "c"}) database.add(record(ssid));
+  // Records without an SSID are added every time.
+  EXPECT_TRUE(database.add(record(nullptr)) && database.add(record("")));
+  EXPECT_EQ(database.count(), 3u);
   database.markUnchanged();
   EXPECT_TRUE(database.clear());
   EXPECT_EQ(database.first(), nullptr);
-  EXPECT_EQ(database.count(), 0u);
   EXPECT_FALSE(database.isUnchanged());
-  // The list is usable again, and the destructor frees what is left.
-  EXPECT_TRUE(database.add(record("a")));
-  EXPECT_TRUE(database.add(record("b")));
 }
 
 // The owner may take the lock twice and run the database's own operations
 // inside; another thread gets the lock only after both unlocks.
 TEST(WifiNetworkDatabaseTest, MutexIsReentrantAndExcludesOtherThreads) {
   WifiNetworkDatabase database;
-  database.lock();
-  database.lock();
-  EXPECT_TRUE(database.add(record("a")));  // takes the mutex a third time
-  EXPECT_EQ(database.count(), 1u);
-
-  std::atomic<bool> acquired{false};
-  std::thread other([&] {
-    database.lock();
-    acquired = true;
-    database.add(record("b"));
-    database.unlock();
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_FALSE(acquired);
-  database.unlock();
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_FALSE(acquired) << "released after one unlock of two";
-  database.unlock();
-  other.join();
-  EXPECT_TRUE(acquired);
-  EXPECT_EQ(walk(database), (Names{"b", "a"}));
+  // The database's own operations take the mutex a third time.
+  expectHeldUntilTheLastUnlock(&database, &database, [&] { EXPECT_TRUE(database.add(record("a"))); });
+  EXPECT_EQ(walk(database), Names{"a"});
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,64 +14,51 @@
 // Anything not scripted fails, as a daemon that says nothing would.
 class DaemonScript {
  public:
-  static DaemonScript& instance();
-
-  // Forgets every answer and every recorded call.
-  DaemonScript& reset();
-
-  // getAdapters succeeds with these names (an empty list succeeds with none).
-  DaemonScript& adapters(std::vector<std::string> names);
+  using Lines = std::vector<std::string>;
   // A line scripted as this text is answered as a null entry of the array.
   static constexpr const char* kNullLine = "<null line>";
-  // listNetworks, getScanLines and getStatus succeed with these lines.
-  DaemonScript& networks(std::vector<std::string> lines);
-  DaemonScript& scanResults(std::vector<std::string> lines);
-  DaemonScript& status(std::vector<std::string> lines);
+
+  struct State {
+    // By operation: getAdapters, listNetworks, getScanLines, getStatus.
+    std::map<std::string, Lines> lines;
+    std::map<std::pair<uint8_t, std::string>, std::string> variables;
+    // By operation, or "saveConfig <adapter>" for one adapter; false when absent.
+    std::map<std::string, bool> results;
+    uint8_t nextNetworkId = 0;
+    // Every call of the operation waits this long before it answers.
+    std::map<std::string, std::chrono::milliseconds> delays;
+    Lines calls;  // "operation(arg, arg, ...)", null shown as "null"
+  };
+
+  static DaemonScript& instance();
+  // Runs f on the state under the script's lock.
+  template <typename F> auto locked(F f) { std::lock_guard<std::mutex> held(mutex_); return f(state_); }
+
+  DaemonScript& reset() { return edit([](State& s) { s = State(); }); }
+  DaemonScript& adapters(Lines names) { return edit([&](State& s) { s.lines["getAdapters"] = std::move(names); }); }
+  DaemonScript& networks(Lines lines) { return edit([&](State& s) { s.lines["listNetworks"] = std::move(lines); }); }
+  DaemonScript& scanResults(Lines lines) { return edit([&](State& s) { s.lines["getScanLines"] = std::move(lines); }); }
+  DaemonScript& status(Lines lines) { return edit([&](State& s) { s.lines["getStatus"] = std::move(lines); }); }
   // Makes one of the line answers fail again.
-  DaemonScript& failNetworks();
-  DaemonScript& failScanResults();
-  DaemonScript& failStatus();
-  // getNetworkVariable(id, name) succeeds with this value.
-  DaemonScript& variable(uint8_t networkId, const std::string& name, const std::string& value);
-  // The result of an operation that carries no data: "scan", "isWifiEnabled",
-  // "setNetworkVariable", "setNetworkBssid", "saveConfig" (every adapter, or
-  // one adapter with saveConfigFor), "reloadConfig", "addNetwork",
-  // "removeNetwork", "selectNetwork", "disconnectNetwork", "reconnect",
-  // "hashCACertificates". All are false until scripted.
-  DaemonScript& result(const std::string& operation, bool value);
-  DaemonScript& saveConfigFor(const std::string& adapter, bool value);
-  // The identifier addNetwork hands back.
-  DaemonScript& nextNetworkId(uint8_t networkId);
-  // Every call of the operation takes this long before it answers, which
-  // widens the window for tests of concurrent callers.
-  DaemonScript& delay(const std::string& operation, std::chrono::milliseconds duration);
+  DaemonScript& fail(const std::string& operation) { return edit([&](State& s) { s.lines.erase(operation); }); }
+  DaemonScript& failScanResults() { return fail("getScanLines"); }
+  DaemonScript& variable(uint8_t networkId, const std::string& name, const std::string& value) {
+    return edit([&](State& s) { s.variables[{networkId, name}] = value; });
+  }
+  // The result of an operation that carries no data (false until scripted).
+  DaemonScript& result(const std::string& op, bool value) { return edit([&](State& s) { s.results[op] = value; }); }
+  DaemonScript& nextNetworkId(uint8_t networkId) { return edit([&](State& s) { s.nextNetworkId = networkId; }); }
 
-  // Every call so far, as "operation(arg, arg, ...)", with null shown as
-  // "null".
-  std::vector<std::string> calls() const;
+  Lines calls() { return locked([](State& s) { return s.calls; }); }
   // Only the calls of one operation.
-  std::vector<std::string> calls(const std::string& operation) const;
-  void clearCalls();
-
-  // Used by the backend.
-  void record(const std::string& call);
-  std::optional<std::vector<std::string>> adapterAnswer() const;
-  std::optional<std::vector<std::string>> lineAnswer(const std::string& operation) const;
-  std::optional<std::string> variableAnswer(uint8_t networkId, const std::string& name) const;
-  bool resultOf(const std::string& operation) const;
-  bool saveConfigResult(const std::string& adapter) const;
-  uint8_t networkIdForAdd() const;
+  Lines calls(const std::string& operation);
+  void clearCalls() { edit([](State& s) { s.calls.clear(); }); }
 
  private:
-  mutable std::mutex mutex_;
-  std::optional<std::vector<std::string>> adapters_;
-  std::map<std::string, std::vector<std::string>> lines_;
-  std::map<std::pair<uint8_t, std::string>, std::string> variables_;
-  std::map<std::string, bool> results_;
-  std::map<std::string, bool> saveConfigByAdapter_;
-  uint8_t nextNetworkId_ = 0;
-  std::map<std::string, std::chrono::milliseconds> delays_;
-  std::vector<std::string> calls_;
+  template <typename F> DaemonScript& edit(F f) { locked(f); return *this; }
+
+  std::mutex mutex_;
+  State state_;
 };
 
 inline DaemonScript& script() { return DaemonScript::instance(); }

@@ -5,11 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstdint>
-#include <functional>
-#include <memory>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,12 +18,29 @@
 #include "tests/daemon/DaemonScript.h"
 
 constexpr uint64_t kStartTime = 1000000;
+using Calls = std::vector<std::string>;
+
+// Takes `held` twice and runs `inside`; another thread taking `other` must
+// wait for both unlocks.
+template <typename Held, typename Other, typename Inside>
+void expectHeldUntilTheLastUnlock(Held* held, Other* other, Inside inside) {
+  held->lock();
+  held->lock();
+  std::future<void> taken = std::async(std::launch::async, [other] {
+    other->lock();
+    other->unlock();
+  });
+  inside();
+  held->unlock();
+  EXPECT_NE(taken.wait_for(std::chrono::milliseconds(200)), std::future_status::ready) << "released after one unlock";
+  held->unlock();
+  taken.get();
+}
 
 class HostFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    WifiHostSettings::destroyInstance();
-    script().reset();
+    TearDown();
     orv_test::setClock(kStartTime);
   }
 
@@ -38,10 +52,8 @@ class HostFixture : public ::testing::Test {
 
   // Scripts the daemon (adapters from adapterNames, these list, status and
   // scan lines), builds a fresh instance and forgets the calls of its load.
-  WifiHostSettings* load(std::vector<std::string> networks, std::vector<std::string> status = {},
-                         std::vector<std::string> scan = {}) {
-    script().adapters(adapterNames).networks(std::move(networks)).status(std::move(status))
-        .scanResults(std::move(scan));
+  WifiHostSettings* load(Calls networks, Calls status = {}, Calls scan = {}) {
+    script().adapters(adapterNames).networks(std::move(networks)).status(std::move(status)).scanResults(scan);
     host = WifiHostSettings::recreateInstance(nullptr);
     script().clearCalls();
     return host;
@@ -49,88 +61,35 @@ class HostFixture : public ::testing::Test {
 
   WifiNetwork* find(const char* ssid) const { return host->findNetwork(nullptr, ssid); }
 
-  std::string currentSsid() const {
-    WifiNetwork* current = host->currentNetwork();
-    if (current == nullptr) return "<none>";
-    return current->getSsid() != nullptr ? current->getSsid() : "<null>";
-  }
-
   // The records in list order as "ssid/id/status", "*" marking the current
   // one; "<unloaded>" without a database.
   std::string describe() const {
-    WifiNetworkDatabase* database = host->networkDatabase();
-    if (database == nullptr) return "<unloaded>";
+    if (host->networkDatabase() == nullptr) return "<unloaded>";
     std::string text;
-    database->lock();
-    for (WifiNetwork* n = database->first(); n != nullptr; n = n->getNext()) {
-      if (!text.empty()) text += "; ";
-      text += std::string(n->getSsid() != nullptr ? n->getSsid() : "<null>") + "/" +
-              std::to_string(n->getNetworkId()) + "/" + std::to_string(n->getStatus());
-      if (n == host->currentNetwork()) text += "*";
+    host->lock();
+    for (WifiNetwork* n = host->networkDatabase()->first(); n != nullptr; n = n->getNext()) {
+      text += (text.empty() ? "" : "; ") + std::string(n->getSsid()) + "/" + std::to_string(n->getNetworkId()) + "/" +
+              std::to_string(n->getStatus()) + (n == host->currentNetwork() ? "*" : "");
     }
-    database->unlock();
+    host->unlock();
     return text;
   }
 
-  // Everything the network operations may change, as one text: each record
-  // as "ssid/id/status" in list order, the current network, the daemon state
-  // and the database's changed mark.
-  std::string snapshot() const {
-    std::string text;
-    WifiNetworkDatabase* database = host->networkDatabase();
-    if (database != nullptr) {
-      database->lock();
-      for (WifiNetwork* n = database->first(); n != nullptr; n = n->getNext()) {
-        text += std::string(n->getSsid() != nullptr ? n->getSsid() : "<null>") + "/" +
-                std::to_string(n->getNetworkId()) + "/" + std::to_string(n->getStatus()) + " ";
-      }
-      text += database->isUnchanged() ? "unchanged " : "changed ";
-      database->unlock();
-    }
-    return text + "current=" + currentSsid() + " state=" + std::to_string(host->daemonState());
-  }
-
-  // True when another thread can take and release a lock right now. A call
-  // that left the lock held by this thread is caught here; the lock is then
-  // given back by `release` so that the other thread can end.
-  static bool lockableElsewhere(std::function<void()> take, std::function<void()> give,
-                                std::function<void()> release) {
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread other([take, give, done] {
-      take();
-      give();
-      *done = true;
+  // True when another thread can take and give back the lock now. A lock
+  // wrongly left held by this thread is then released here, so that the
+  // other thread can end.
+  template <typename Lockable>
+  static bool lockFree(Lockable* lockable) {
+    std::future<void> taken = std::async(std::launch::async, [lockable] {
+      lockable->lock();
+      lockable->unlock();
     });
-    for (int wait = 0; wait < 200 && !*done; ++wait) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    const bool wasFree = *done;
-    for (int attempt = 0; attempt < 8 && !*done; ++attempt) {
-      release();
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    if (*done) {
-      other.join();
-    } else {
-      other.detach();
-    }
+    const bool wasFree = taken.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    while (taken.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) lockable->unlock();
     return wasFree;
   }
-
-  bool hostLockFree() const {
-    WifiHostSettings* settings = host;
-    return lockableElsewhere([settings] { settings->lock(); }, [settings] { settings->unlock(); },
-                             [settings] { settings->unlock(); });
-  }
-
-  bool databaseLockFree() const {
-    WifiNetworkDatabase* database = host->networkDatabase();
-    return lockableElsewhere([database] { database->lock(); }, [database] { database->unlock(); },
-                             [database] { database->unlock(); });
-  }
+  bool hostLockFree() const { return lockFree(host); }
 
   std::vector<std::string> adapterNames{"wlan0"};
   WifiHostSettings* host = nullptr;
 };
-
-using Calls = std::vector<std::string>;

@@ -1,6 +1,7 @@
 // A backend for tests: answers from DaemonScript and records every call.
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -8,164 +9,18 @@
 #include "model/Text.h"
 #include "tests/daemon/DaemonScript.h"
 
+using State = DaemonScript::State;
+
 DaemonScript& DaemonScript::instance() {
   static DaemonScript script;
   return script;
 }
 
-DaemonScript& DaemonScript::reset() {
-  std::lock_guard<std::mutex> held(mutex_);
-  adapters_.reset();
-  lines_.clear();
-  variables_.clear();
-  results_.clear();
-  saveConfigByAdapter_.clear();
-  nextNetworkId_ = 0;
-  delays_.clear();
-  calls_.clear();
-  return *this;
-}
-
-DaemonScript& DaemonScript::adapters(std::vector<std::string> names) {
-  std::lock_guard<std::mutex> held(mutex_);
-  adapters_ = std::move(names);
-  return *this;
-}
-
-DaemonScript& DaemonScript::networks(std::vector<std::string> lines) {
-  std::lock_guard<std::mutex> held(mutex_);
-  lines_["listNetworks"] = std::move(lines);
-  return *this;
-}
-
-DaemonScript& DaemonScript::scanResults(std::vector<std::string> lines) {
-  std::lock_guard<std::mutex> held(mutex_);
-  lines_["getScanLines"] = std::move(lines);
-  return *this;
-}
-
-DaemonScript& DaemonScript::status(std::vector<std::string> lines) {
-  std::lock_guard<std::mutex> held(mutex_);
-  lines_["getStatus"] = std::move(lines);
-  return *this;
-}
-
-DaemonScript& DaemonScript::failNetworks() {
-  std::lock_guard<std::mutex> held(mutex_);
-  lines_.erase("listNetworks");
-  return *this;
-}
-
-DaemonScript& DaemonScript::failScanResults() {
-  std::lock_guard<std::mutex> held(mutex_);
-  lines_.erase("getScanLines");
-  return *this;
-}
-
-DaemonScript& DaemonScript::failStatus() {
-  std::lock_guard<std::mutex> held(mutex_);
-  lines_.erase("getStatus");
-  return *this;
-}
-
-DaemonScript& DaemonScript::variable(uint8_t networkId, const std::string& name,
-                                     const std::string& value) {
-  std::lock_guard<std::mutex> held(mutex_);
-  variables_[{networkId, name}] = value;
-  return *this;
-}
-
-DaemonScript& DaemonScript::result(const std::string& operation, bool value) {
-  std::lock_guard<std::mutex> held(mutex_);
-  results_[operation] = value;
-  return *this;
-}
-
-DaemonScript& DaemonScript::saveConfigFor(const std::string& adapter, bool value) {
-  std::lock_guard<std::mutex> held(mutex_);
-  saveConfigByAdapter_[adapter] = value;
-  return *this;
-}
-
-DaemonScript& DaemonScript::nextNetworkId(uint8_t networkId) {
-  std::lock_guard<std::mutex> held(mutex_);
-  nextNetworkId_ = networkId;
-  return *this;
-}
-
-std::vector<std::string> DaemonScript::calls() const {
-  std::lock_guard<std::mutex> held(mutex_);
-  return calls_;
-}
-
-std::vector<std::string> DaemonScript::calls(const std::string& operation) const {
-  std::lock_guard<std::mutex> held(mutex_);
-  std::vector<std::string> matching;
-  for (const std::string& call : calls_) {
-    if (call.compare(0, operation.size() + 1, operation + "(") == 0) matching.push_back(call);
-  }
-  return matching;
-}
-
-void DaemonScript::clearCalls() {
-  std::lock_guard<std::mutex> held(mutex_);
-  calls_.clear();
-}
-
-DaemonScript& DaemonScript::delay(const std::string& operation, std::chrono::milliseconds duration) {
-  std::lock_guard<std::mutex> held(mutex_);
-  delays_[operation] = duration;
-  return *this;
-}
-
-void DaemonScript::record(const std::string& call) {
-  std::chrono::milliseconds pause{0};
-  {
-    std::lock_guard<std::mutex> held(mutex_);
-    calls_.push_back(call);
-    auto found = delays_.find(call.substr(0, call.find('(')));
-    if (found != delays_.end()) pause = found->second;
-  }
-  if (pause.count() > 0) std::this_thread::sleep_for(pause);
-}
-
-std::optional<std::vector<std::string>> DaemonScript::adapterAnswer() const {
-  std::lock_guard<std::mutex> held(mutex_);
-  return adapters_;
-}
-
-std::optional<std::vector<std::string>> DaemonScript::lineAnswer(const std::string& operation) const {
-  std::lock_guard<std::mutex> held(mutex_);
-  auto found = lines_.find(operation);
-  if (found == lines_.end()) return std::nullopt;
-  return found->second;
-}
-
-std::optional<std::string> DaemonScript::variableAnswer(uint8_t networkId,
-                                                        const std::string& name) const {
-  std::lock_guard<std::mutex> held(mutex_);
-  auto found = variables_.find({networkId, name});
-  if (found == variables_.end()) return std::nullopt;
-  return found->second;
-}
-
-bool DaemonScript::resultOf(const std::string& operation) const {
-  std::lock_guard<std::mutex> held(mutex_);
-  auto found = results_.find(operation);
-  return found != results_.end() && found->second;
-}
-
-bool DaemonScript::saveConfigResult(const std::string& adapter) const {
-  std::lock_guard<std::mutex> held(mutex_);
-  auto own = saveConfigByAdapter_.find(adapter);
-  if (own != saveConfigByAdapter_.end()) return own->second;
-  auto all = results_.find("saveConfig");
-  return all != results_.end() && all->second;
-}
-
-uint8_t DaemonScript::networkIdForAdd() const {
-  std::lock_guard<std::mutex> held(mutex_);
-  return nextNetworkId_;
+DaemonScript::Lines DaemonScript::calls(const std::string& operation) {
+  Lines all = calls();
+  auto other = [&](const std::string& call) { return call.rfind(operation + "(", 0) != 0; };
+  all.erase(std::remove_if(all.begin(), all.end(), other), all.end());
+  return all;
 }
 
 namespace {
@@ -173,128 +28,80 @@ namespace {
 std::string show(const char* text) { return text == nullptr ? "null" : text; }
 std::string show(uint8_t number) { return std::to_string(number); }
 
-template <typename... Args>
-void record(const char* operation, Args... args) {
-  std::string call = std::string(operation) + "(";
-  [[maybe_unused]] const char* separator = "";
-  ((call += separator, call += show(args), separator = ", "), ...);
-  call += ")";
-  script().record(call);
+template <typename Map, typename Key>
+std::optional<typename Map::mapped_type> lookup(const Map& map, const Key& key) {
+  auto found = map.find(key);
+  return found == map.end() ? std::nullopt : std::optional<typename Map::mapped_type>(found->second);
 }
 
-bool answerLines(const char* operation, char** lines, uint8_t maxCount, uint8_t* count) {
-  std::optional<std::vector<std::string>> answer = script().lineAnswer(operation);
+// Records the call, waits out its scripted delay, and returns its scripted result.
+template <typename... Args>
+bool call(const std::string& operation, Args... args) {
+  std::string shown = operation + "(";
+  [[maybe_unused]] const char* separator = "";
+  ((shown += separator, shown += show(args), separator = ", "), ...);
+  std::this_thread::sleep_for(script().locked([&](State& s) {
+    s.calls.push_back(shown + ")");
+    return lookup(s.delays, operation).value_or(std::chrono::milliseconds(0));
+  }));
+  return script().locked([&](State& s) { return lookup(s.results, operation).value_or(false); });
+}
+
+// Records the call and copies the operation's scripted lines into the
+// caller's array; no lines scripted: the call fails.
+template <typename... Args>
+bool linesOf(const std::string& operation, char** lines, uint8_t maxCount, uint8_t* count, Args... args) {
+  call(operation, args..., maxCount);
+  std::optional<DaemonScript::Lines> answer = script().locked([&](State& s) { return lookup(s.lines, operation); });
   if (!answer) return false;
-  uint8_t stored = 0;
-  for (const std::string& line : *answer) {
-    if (stored == maxCount) break;
-    lines[stored++] = line == DaemonScript::kNullLine ? nullptr : text::copy(line.c_str());
+  for (*count = 0; *count < std::min<size_t>(maxCount, answer->size()); ++*count) {
+    const std::string& line = (*answer)[*count];
+    lines[*count] = line == DaemonScript::kNullLine ? nullptr : text::copy(line.c_str());
   }
-  *count = stored;
   return true;
 }
 
 }  // namespace
 
-bool WifiDaemon::getAdapters(char** adapters, uint8_t maxCount, uint8_t* count) {
-  record("getAdapters", maxCount);
-  std::optional<std::vector<std::string>> answer = script().adapterAnswer();
-  if (!answer) return false;
-  uint8_t stored = 0;
-  for (const std::string& name : *answer) {
-    if (stored == maxCount) break;
-    adapters[stored++] = text::copy(name.c_str());
-  }
-  *count = stored;
-  return true;
-}
-
-bool WifiDaemon::scan(const char* adapter) {
-  record("scan", adapter);
-  return script().resultOf("scan");
-}
-
-bool WifiDaemon::getScanLines(const char* adapter, char** lines, uint8_t maxCount, uint8_t* count) {
-  record("getScanLines", adapter, maxCount);
-  return answerLines("getScanLines", lines, maxCount, count);
-}
-
-bool WifiDaemon::isWifiEnabled(const char* adapter) {
-  record("isWifiEnabled", adapter);
-  return script().resultOf("isWifiEnabled");
-}
-
-bool WifiDaemon::listNetworks(const char* adapter, char** lines, uint8_t maxCount, uint8_t* count) {
-  record("listNetworks", adapter, maxCount);
-  return answerLines("listNetworks", lines, maxCount, count);
-}
-
-bool WifiDaemon::getStatus(const char* adapter, char** lines, uint8_t maxCount, uint8_t* count) {
-  record("getStatus", adapter, maxCount);
-  return answerLines("getStatus", lines, maxCount, count);
-}
-
-bool WifiDaemon::getNetworkVariable(const char* adapter, uint8_t networkId, const char* name,
-                                    char* value, int32_t size) {
-  record("getNetworkVariable", adapter, networkId, name);
-  std::optional<std::string> answer = script().variableAnswer(networkId, show(name));
+bool WifiDaemon::getNetworkVariable(const char* adapter, uint8_t id, const char* name, char* value, int32_t size) {
+  call("getNetworkVariable", adapter, id, name);
+  auto answer = script().locked([&](State& s) { return lookup(s.variables, std::make_pair(id, show(name))); });
   if (!answer || size <= 0) return false;
-  size_t length = std::min(answer->size(), static_cast<size_t>(size) - 1);
-  std::memcpy(value, answer->data(), length);
-  value[length] = '\0';
+  std::snprintf(value, static_cast<size_t>(size), "%s", answer->c_str());
   return true;
 }
 
-bool WifiDaemon::setNetworkVariable(const char* adapter, uint8_t networkId, const char* name,
-                                    const char* value) {
-  record("setNetworkVariable", adapter, networkId, name, value);
-  return script().resultOf("setNetworkVariable");
-}
-
-bool WifiDaemon::setNetworkBssid(const char* adapter, uint8_t networkId, const char* name,
-                                 const char* value) {
-  record("setNetworkBssid", adapter, networkId, name, value);
-  return script().resultOf("setNetworkBssid");
-}
-
+// An adapter's own result, when scripted, overrides the one for every adapter.
 bool WifiDaemon::saveConfig(const char* adapter) {
-  record("saveConfig", adapter);
-  return script().saveConfigResult(show(adapter));
-}
-
-bool WifiDaemon::reloadConfig(const char* adapter) {
-  record("reloadConfig", adapter);
-  return script().resultOf("reloadConfig");
+  const bool all = call("saveConfig", adapter);
+  return script().locked([&](State& s) { return lookup(s.results, "saveConfig " + show(adapter)).value_or(all); });
 }
 
 bool WifiDaemon::addNetwork(const char* adapter, const char* ssid, uint8_t* networkId) {
-  record("addNetwork", adapter, ssid);
-  if (!script().resultOf("addNetwork")) return false;
-  *networkId = script().networkIdForAdd();
+  if (!call("addNetwork", adapter, ssid)) return false;
+  *networkId = script().locked([](State& s) { return s.nextNetworkId; });
   return true;
 }
 
-bool WifiDaemon::removeNetwork(const char* adapter, uint8_t networkId) {
-  record("removeNetwork", adapter, networkId);
-  return script().resultOf("removeNetwork");
+// Line answers and plain results: (a)dapter, (l)ines, (m)ax count, (c)ount, (n)ame, (v)alue.
+bool WifiDaemon::getAdapters(char** l, uint8_t m, uint8_t* c) { return linesOf("getAdapters", l, m, c); }
+#define LINE_ANSWER(Operation) \
+  bool WifiDaemon::Operation(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf(#Operation, l, m, c, a); }
+LINE_ANSWER(getScanLines)
+LINE_ANSWER(listNetworks)
+LINE_ANSWER(getStatus)
+#undef LINE_ANSWER
+bool WifiDaemon::setNetworkVariable(const char* a, uint8_t id, const char* n, const char* v) {
+  return call("setNetworkVariable", a, id, n, v);
 }
-
-bool WifiDaemon::selectNetwork(const char* adapter, uint8_t networkId) {
-  record("selectNetwork", adapter, networkId);
-  return script().resultOf("selectNetwork");
+bool WifiDaemon::setNetworkBssid(const char* a, uint8_t id, const char* n, const char* v) {
+  return call("setNetworkBssid", a, id, n, v);
 }
-
-bool WifiDaemon::disconnectNetwork(const char* adapter, uint8_t networkId) {
-  record("disconnectNetwork", adapter, networkId);
-  return script().resultOf("disconnectNetwork");
-}
-
-bool WifiDaemon::reconnect(const char* adapter) {
-  record("reconnect", adapter);
-  return script().resultOf("reconnect");
-}
-
-bool WifiDaemon::hashCACertificates() {
-  record("hashCACertificates");
-  return script().resultOf("hashCACertificates");
-}
+bool WifiDaemon::scan(const char* adapter) { return call("scan", adapter); }
+bool WifiDaemon::isWifiEnabled(const char* adapter) { return call("isWifiEnabled", adapter); }
+bool WifiDaemon::reloadConfig(const char* adapter) { return call("reloadConfig", adapter); }
+bool WifiDaemon::removeNetwork(const char* adapter, uint8_t id) { return call("removeNetwork", adapter, id); }
+bool WifiDaemon::selectNetwork(const char* adapter, uint8_t id) { return call("selectNetwork", adapter, id); }
+bool WifiDaemon::disconnectNetwork(const char* a, uint8_t id) { return call("disconnectNetwork", a, id); }
+bool WifiDaemon::reconnect(const char* adapter) { return call("reconnect", adapter); }
+bool WifiDaemon::hashCACertificates() { return call("hashCACertificates"); }
