@@ -88,17 +88,22 @@ std::shared_ptr<SharedRegion> fail(DWORD code) {
   return nullptr;
 }
 
+// Gives a fresh shared memory object its length, reads its identity into
+// status and maps it; MAP_FAILED (errno set) when any step fails.
+void* sizeAndMap(int descriptor, size_t length, struct stat& status) {
+  if (ftruncate(descriptor, static_cast<off_t>(length)) != 0 || fstat(descriptor, &status) != 0) {
+    return MAP_FAILED;
+  }
+  return mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+}
+
 // Makes the object behind the freshly and exclusively created `descriptor`.
 std::shared_ptr<SharedRegion> initialiseCreated(
     const std::string& hostName, int descriptor, SharedKind kind, uint64_t userSize,
     const std::function<void(void* user)>& initialise) {
   const size_t length = kSharedHeaderSize + static_cast<size_t>(userSize);
-  void* base = MAP_FAILED;
   struct stat status {};
-  if (ftruncate(descriptor, static_cast<off_t>(length)) == 0 &&
-      fstat(descriptor, &status) == 0) {
-    base = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
-  }
+  void* base = sizeAndMap(descriptor, length, status);
   if (base == MAP_FAILED) {
     int error = errno;
     shm_unlink(hostName.c_str());
@@ -336,12 +341,8 @@ std::shared_ptr<SharedRegion> createUnnamedShared(uint64_t userSize) {
     return fail(errorFromErrno(errno));
   }
   const size_t length = kSharedHeaderSize + static_cast<size_t>(userSize);
-  void* base = MAP_FAILED;
   struct stat status {};
-  if (ftruncate(descriptor, static_cast<off_t>(length)) == 0 &&
-      fstat(descriptor, &status) == 0) {
-    base = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
-  }
+  void* base = sizeAndMap(descriptor, length, status);
   if (base == MAP_FAILED) {
     int error = errno;
     close(descriptor);
