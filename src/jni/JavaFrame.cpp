@@ -92,20 +92,12 @@ bool setStringElement(JNIEnv* env, jobjectArray array, jsize index, const char* 
   return true;
 }
 
-TextArray::TextArray(uint8_t capacity)
-    : entries_(new char*[capacity == 0 ? 1 : capacity]()), capacity_(capacity) {}
-
-TextArray::~TextArray() {
-  for (uint8_t i = 0; i < capacity_; ++i) text::release(entries_[i]);
-  delete[] entries_;
-}
-
-jobjectArray TextArray::toJava(JNIEnv* env) const {
-  jsize length = count_ < capacity_ ? count_ : capacity_;
+jobjectArray toJavaArray(JNIEnv* env, const LineArray& lines) {
+  jsize length = lines.size();
   jobjectArray array = newStringArray(env, length);
   if (array == nullptr) return nullptr;
   for (jsize i = 0; i < length; ++i) {
-    if (!setStringElement(env, array, i, entries_[i])) break;
+    if (!setStringElement(env, array, i, lines.line(static_cast<uint8_t>(i)))) break;
   }
   return array;
 }

@@ -16,6 +16,7 @@
 
 #include "core/ScopedLock.h"
 #include "core/WifiHostSettings.h"
+#include "daemon/DaemonText.h"
 #include "model/WifiNetwork.h"
 #include "platform/JniSupport.h"
 
@@ -61,28 +62,9 @@ jobjectArray newStringArray(JNIEnv* env, jsize length);
 // the caller makes no further JNI call).
 bool setStringElement(JNIEnv* env, jobjectArray array, jsize index, const char* text);
 
-// The temporary array of C strings that a copy-out operation fills: all
-// entries null, count 0. Releases every entry that was stored, whether or
-// not the operation succeeded.
-class TextArray {
- public:
-  explicit TextArray(uint8_t capacity);
-  ~TextArray();
-  TextArray(const TextArray&) = delete;
-  TextArray& operator=(const TextArray&) = delete;
-
-  char** entries() { return entries_; }
-  uint8_t capacity() const { return capacity_; }
-  uint8_t* count() { return &count_; }
-  // The String array of the first count entries (never more than the
-  // capacity); null entries stay "".
-  jobjectArray toJava(JNIEnv* env) const;
-
- private:
-  char** entries_;
-  uint8_t capacity_;
-  uint8_t count_ = 0;
-};
+// The String array of a filled line array's first count entries (never
+// more than its capacity); null entries stay "".
+jobjectArray toJavaArray(JNIEnv* env, const LineArray& lines);
 
 // Runs body and turns a C++ exception into the native's failure result: no
 // exception may cross into the virtual machine.

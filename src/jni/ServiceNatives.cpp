@@ -46,13 +46,13 @@ WIRELESS_NATIVE jobjectArray JNICALL JNI_NAME(discoverNetworks0)(JNIEnv* env, jc
     JNIString adapterName(env, adapter);
     WifiDaemon* daemon = WifiDaemon::getInstance();
     if (daemon == nullptr) return nullptr;
-    jni::TextArray lines(LINE_CAPACITY);
+    LineArray lines(LINE_CAPACITY);
     if (!daemon->scan(adapterName.c_str())) return nullptr;
     if (!daemon->getScanLines(adapterName.c_str(), lines.entries(), lines.capacity(),
                               lines.count())) {
       return nullptr;
     }
-    return lines.toJava(env);
+    return jni::toJavaArray(env, lines);
   });
 }
 
@@ -84,11 +84,11 @@ WIRELESS_NATIVE jobjectArray JNICALL JNI_NAME(getWifiAdapters0)(JNIEnv* env, jcl
     JavaExceptionHandlerHolder holder(env);
     return withInstance<jobjectArray>(
         holder.handler(), nullptr, [&](WifiHostSettings& settings) -> jobjectArray {
-          jni::TextArray names(ADAPTER_CAPACITY);
+          LineArray names(ADAPTER_CAPACITY);
           if (!settings.getAdapters(names.entries(), names.capacity(), names.count())) {
             return nullptr;
           }
-          return names.toJava(env);
+          return jni::toJavaArray(env, names);
         });
   });
 }
@@ -100,12 +100,12 @@ WIRELESS_NATIVE jobjectArray JNICALL JNI_NAME(getNetworkDatabaseSsids0)(JNIEnv* 
     JNIString adapterName(env, adapter);
     return withInstance<jobjectArray>(
         holder.handler(), nullptr, [&](WifiHostSettings& settings) -> jobjectArray {
-          jni::TextArray ssids(LINE_CAPACITY);
+          LineArray ssids(LINE_CAPACITY);
           if (!settings.getNetworkSsids(adapterName.c_str(), ssids.entries(), ssids.capacity(),
                                         ssids.count())) {
             return nullptr;
           }
-          return ssids.toJava(env);
+          return jni::toJavaArray(env, ssids);
         });
   });
 }
