@@ -140,15 +140,20 @@ int runDiscover(Invocation& call) {
   return kOk;
 }
 
-int runConnect(Invocation& call) {
-  if (connectToNetwork(call.handler(), call.adapter(), call.arg(0))) return kOk;
-  return call.failed("connectToNetwork", networkOnAdapter(call, call.arg(0)));
+// The commands that act on one network: connect, disconnect, add, remove.
+using NetworkCall = bool (*)(ErrorHandler*, const char*, const char*);
+template <NetworkCall function>
+int runOnNetwork(Invocation& call, const char* name) {
+  if (function(call.handler(), call.adapter(), call.arg(0))) return kOk;
+  return call.failed(name, networkOnAdapter(call, call.arg(0)));
 }
 
+int runConnect(Invocation& call) { return runOnNetwork<connectToNetwork>(call, "connectToNetwork"); }
 int runDisconnect(Invocation& call) {
-  if (disconnectFromNetwork(call.handler(), call.adapter(), call.arg(0))) return kOk;
-  return call.failed("disconnectFromNetwork", networkOnAdapter(call, call.arg(0)));
+  return runOnNetwork<disconnectFromNetwork>(call, "disconnectFromNetwork");
 }
+int runAdd(Invocation& call) { return runOnNetwork<addWifiNetwork>(call, "addWifiNetwork"); }
+int runRemove(Invocation& call) { return runOnNetwork<removeWifiNetwork>(call, "removeWifiNetwork"); }
 
 int runRoam(Invocation& call) {
   if (roamNetworks(call.handler(), call.adapter())) return kOk;
@@ -192,16 +197,6 @@ int runCurrent(Invocation& call) {
   std::printf("%s\n", ssid);
   release(ssid);
   return kOk;
-}
-
-int runAdd(Invocation& call) {
-  if (addWifiNetwork(call.handler(), call.adapter(), call.arg(0))) return kOk;
-  return call.failed("addWifiNetwork", networkOnAdapter(call, call.arg(0)));
-}
-
-int runRemove(Invocation& call) {
-  if (removeWifiNetwork(call.handler(), call.adapter(), call.arg(0))) return kOk;
-  return call.failed("removeWifiNetwork", networkOnAdapter(call, call.arg(0)));
 }
 
 int runSave(Invocation& call) {
