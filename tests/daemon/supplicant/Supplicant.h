@@ -32,14 +32,14 @@ inline std::string readFile(const std::string& path) {
   return text.str();
 }
 
-// count WPA-PSK networks with SSIDs of the full 32 bytes, so that their list
-// takes more than one reply.
+// count WPA-PSK networks named by two digits and 15 times "\xc3\xa9", which
+// the supplicant lists escaped: the list takes more than one reply.
 inline std::string manyNetworks(int count) {
   std::string networks;
   for (int i = 0; i < count; ++i) {
-    std::string ssid = "network " + std::to_string(i) + " ";
-    ssid.resize(32, 'x');
-    networks += "network={\n\tssid=\"" + ssid + "\"\n\tpsk=\"passphrase " + std::to_string(i) + "\"\n}\n";
+    std::string ssid = "3" + std::to_string(i / 10) + "3" + std::to_string(i % 10);
+    for (int e = 0; e < 15; ++e) ssid += "c3a9";
+    networks += "network={\n\tssid=" + ssid + "\n\tpsk=\"passphrase " + std::to_string(i) + "\"\n}\n";
   }
   return networks;
 }
