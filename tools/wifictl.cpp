@@ -188,8 +188,18 @@ int runConnect(Invocation& call) { return runOnNetwork<connectToNetwork>(call, "
 int runDisconnect(Invocation& call) {
   return runOnNetwork<disconnectFromNetwork>(call, "disconnectFromNetwork");
 }
-int runAdd(Invocation& call) { return runOnNetwork<addWifiNetwork>(call, "addWifiNetwork"); }
-int runRemove(Invocation& call) { return runOnNetwork<removeWifiNetwork>(call, "removeWifiNetwork"); }
+int runSave(Invocation& call) {
+  if (saveWifiHostSettings(call.handler(), call.adapter())) return kOk;
+  return call.failed("saveWifiHostSettings", "the daemon did not store the configuration");
+}
+
+// A change made in this process is lost when it ends unless saved now.
+int runSaved(Invocation& call, int status) { return status == kOk ? runSave(call) : status; }
+
+int runAdd(Invocation& call) { return runSaved(call, runOnNetwork<addWifiNetwork>(call, "addWifiNetwork")); }
+int runRemove(Invocation& call) {
+  return runSaved(call, runOnNetwork<removeWifiNetwork>(call, "removeWifiNetwork"));
+}
 
 int runRoam(Invocation& call) {
   if (roamNetworks(call.handler(), call.adapter())) return kOk;
@@ -233,11 +243,6 @@ int runCurrent(Invocation& call) {
   std::printf("%s\n", ssid);
   release(ssid);
   return kOk;
-}
-
-int runSave(Invocation& call) {
-  if (saveWifiHostSettings(call.handler(), call.adapter())) return kOk;
-  return call.failed("saveWifiHostSettings", "the daemon did not store the configuration");
 }
 
 int runHashCa(Invocation& call) {
@@ -336,7 +341,7 @@ int runSet(Invocation& call) {
   }
   if (setNetworkParameters(call.handler(), call.adapter(), ssid, keyTexts.data(), valueTexts.data(),
                            static_cast<uint32_t>(keyTexts.size()))) {
-    return kOk;
+    return runSave(call);
   }
   return call.failed("setNetworkParameters", "no configured " + networkOnAdapter(call, ssid));
 }
@@ -472,14 +477,14 @@ constexpr Command kCommands[] = {
      0, 0, false, false, false, false, runAdapter},
     {"current", "[--adapter NAME]", "print the SSID of the current network",
      0, 0, true, false, false, false, runCurrent},
-    {"add", "SSID [--adapter NAME]", "add a network (kept by save)",
+    {"add", "SSID [--adapter NAME]", "add a network and save",
      1, 1, true, false, false, false, runAdd},
-    {"remove", "SSID [--adapter NAME]", "remove a network (kept by save)",
+    {"remove", "SSID [--adapter NAME]", "remove a network and save",
      1, 1, true, false, false, false, runRemove},
     {"save", "[--adapter NAME]", "write every change to the daemon and have it store them",
      0, 0, true, false, false, false, runSave},
     {"set", "SSID KEY=VALUE... [--encrypted] [--adapter NAME]",
-     "set parameters of a network (see the keys below; kept by save)",
+     "set parameters of a network and save (see the keys below)",
      2, kAny, true, false, false, true, runSet},
     {"hash-ca", "", "have the daemon rehash its CA certificates",
      0, 0, false, false, false, false, runHashCa},
