@@ -116,12 +116,13 @@ bool textFromDaemon(const std::string& reply, std::string* value) {
     *value = reply;
     return true;
   }
-  value->clear();
+  std::string decoded;
   for (size_t i = 0; i < reply.size(); i += 2) {
     char byte = static_cast<char>(hexDigit(reply[i]) * 16 + hexDigit(reply[i + 1]));
     if (byte == '\0') return false;
-    *value += byte;
+    decoded += byte;
   }
+  *value = decoded;
   return true;
 }
 

@@ -119,13 +119,14 @@ bool isCertificateFile(const std::string& name) {
   return false;
 }
 
-// Links "<hash>.N" to the certificate, N the first number not yet taken by
-// another certificate with the same subject hash.
+// Links "<hash>.N" to a file (or a link to one) that holds one certificate,
+// N the first number not yet taken by another certificate with the same
+// subject hash. Bundles and other files are passed over.
 bool linkCertificate(const std::string& directory, const std::string& name) {
   std::string path = directory + "/" + name;
   struct stat info {};
   uint32_t hash = 0;
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return true;
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return true;
   if (!CertificateHash::subjectHash(path.c_str(), &hash)) return true;
   constexpr int kMaxSameHash = 100;
   for (int n = 0; n < kMaxSameHash; ++n) {

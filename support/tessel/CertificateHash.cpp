@@ -1,5 +1,6 @@
 #include "platform/CertificateHash.h"
 
+#include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
@@ -22,7 +23,11 @@ bool CertificateHash::subjectHash(const char* path, uint32_t* hash) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "re"));
   if (!file) return false;
   std::unique_ptr<X509, CertificateFree> certificate(PEM_read_X509(file.get(), nullptr, nullptr, nullptr));
-  if (!certificate) return false;
+  std::unique_ptr<X509, CertificateFree> another;
+  if (certificate) another.reset(PEM_read_X509(file.get(), nullptr, nullptr, nullptr));
+  // Reading up to the end of the file leaves an error behind.
+  ERR_clear_error();
+  if (!certificate || another) return false;
   *hash = static_cast<uint32_t>(X509_subject_name_hash(certificate.get()));
   return true;
 }
