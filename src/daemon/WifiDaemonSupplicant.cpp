@@ -70,6 +70,13 @@ std::string onNetwork(const char* command, uint8_t networkId) {
   return std::string(command) + " " + std::to_string(networkId);
 }
 
+// The supplicant's name of a network variable: it calls the inner private
+// key's password "private_key2_passwd", and would refuse the library's name.
+std::string onVariable(const char* command, uint8_t networkId, const char* name) {
+  return onNetwork(command, networkId) + " " +
+         (std::strcmp(name, "private_key_passwd2") == 0 ? "private_key2_passwd" : name);
+}
+
 bool storeLines(const std::vector<std::string>& from, char** lines, uint8_t maxCount, uint8_t* count) {
   uint8_t stored = 0;
   for (const std::string& line : from) {
@@ -214,7 +221,7 @@ bool WifiDaemon::getNetworkVariable(const char* adapter, uint8_t networkId, cons
   if (name == nullptr || value == nullptr || size <= 0) return false;
   std::string reply;
   std::string bare;
-  if (!channels().ask(adapter, onNetwork("GET_NETWORK", networkId) + " " + name, &reply) ||
+  if (!channels().ask(adapter, onVariable("GET_NETWORK", networkId, name), &reply) ||
       !supplicant::valueFromDaemon(name, reply, &bare) || bare.size() >= static_cast<size_t>(size)) {
     return false;
   }
@@ -225,7 +232,7 @@ bool WifiDaemon::getNetworkVariable(const char* adapter, uint8_t networkId, cons
 bool WifiDaemon::setNetworkVariable(const char* adapter, uint8_t networkId, const char* name,
                                     const char* value) {
   if (name == nullptr) return false;
-  return channels().order(adapter, onNetwork("SET_NETWORK", networkId) + " " + name + " " +
+  return channels().order(adapter, onVariable("SET_NETWORK", networkId, name) + " " +
                                        supplicant::valueToDaemon(name, value));
 }
 
