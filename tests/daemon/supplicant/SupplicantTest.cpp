@@ -157,7 +157,7 @@ TEST_F(SupplicantTest, LoadChangeSaveAndLoadAgain) {
       {"corp", "ssid=\"corp\"", "phase2", "auth=GTC", "phase2=\"auth=GTC\"", "Phase 2: auth=GTC"},
       {"corp", "ssid=\"corp\"", "eap", "4", "eap=TTLS", "EAP Modes: TTLS"},
       {"corp", "ssid=\"corp\"", "privateKeyPassword2", report_test::crypt(true, "inner"),
-       "private_key_passwd2=\"inner\"", nullptr},
+       "private_key2_passwd=\"inner\"", nullptr},
       {"wep", "ssid=\"wep\"", "key3", "fedcb", "wep_key2=\"fedcb\"", "WEP Key 2: *"},
       {"wep", "ssid=\"wep\"", "authentication", "1", "auth_alg=OPEN", "AUTH_ALG: OPEN"},
       {"caf\xc3\xa9", "ssid=636166c3a9", "priority", "7", "priority=7", "Priority: 7"},
