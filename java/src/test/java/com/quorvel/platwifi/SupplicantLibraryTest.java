@@ -83,33 +83,22 @@ class SupplicantLibraryTest {
     }
 
     @Test
-    void operationsChangeWhatTheStatusNativesSee() {
+    void operationsChangeWhatTheStatusNativesSee() throws InterruptedException {
         assertArrayEquals(new String[] {A}, getWifiAdapters0());
-        assertTrue(isWifiEnabled0(null) && isWifiEnabled0(A));
-        assertTrue(connectToNetwork0(A, "off"), "a disabled network");
-        await(() -> getDaemonStatus0(A) == 8 && "off".equals(getCurrentNetwork0(A)));
-        assertEquals(3, getNetworkStatus0(A, "off"));
+        assertTrue(isWifiEnabled0(null) && isWifiEnabled0(A) && connectToNetwork0(A, "off"), "a disabled network");
+        await(() -> getDaemonStatus0(A) == 8 && "off".equals(getCurrentNetwork0(A)) && getNetworkStatus0(A, "off") == 3);
         assertTrue(disconnectFromNetwork0(A, "off"));
-        await(() -> getDaemonStatus0(A) == 1 && getCurrentNetwork0(A) == null);
-        assertEquals(1, getNetworkStatus0(A, "off"));
-        assertTrue(roamNetworks0(A));
+        await(() -> getDaemonStatus0(A) == 1 && getCurrentNetwork0(A) == null && getNetworkStatus0(A, "off") == 1);
+        assertTrue(roamNetworks0(A) && addNetwork0(A, "added"));
         await(() -> getDaemonStatus0(A) == 8 && getCurrentNetwork0(A) != null);
-        assertTrue(addNetwork0(A, "added"));
-        assertTrue(List.of(getNetworkDatabaseSsids0(A)).contains("added"));
-        assertTrue(removeNetwork0(A, "added"));
+        assertTrue(List.of(getNetworkDatabaseSsids0(A)).contains("added") && removeNetwork0(A, "added"));
         assertFalse(List.of(getNetworkDatabaseSsids0(A)).contains("added"));
         String[] seen = discoverNetworks0(A);
         assertTrue(seen == null || seen.length == 0, "no access point on the loopback interface");
     }
 
-    private static void await(BooleanSupplier reached) {
-        for (int i = 0; i < 100 && !reached.getAsBoolean(); i++) {
-            try {
-                Thread.sleep(50);
-            } catch (InterruptedException e) {
-                throw new AssertionError(e);
-            }
-        }
+    private static void await(BooleanSupplier reached) throws InterruptedException {
+        for (int i = 0; i < 100 && !reached.getAsBoolean(); i++) Thread.sleep(50);
         assertTrue(reached.getAsBoolean(), "the supplicant never got there");
     }
 
