@@ -1,9 +1,9 @@
 #include "daemon/SupplicantControl.h"
 
 #include <dirent.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* kDirectoryVariable = "WIRELESS_SUPPLICANT_CTRL_DIR";
 constexpr const char* kDirectories[] = {"/run/wpa_supplicant", "/var/run/wpa_supplicant"};
-constexpr auto kReplyTimeout = std::chrono::milliseconds(3000);
+constexpr auto kReplyTimeout = std::chrono::seconds(3);
 // Larger than any reply the supplicant sends; a longer datagram is refused.
 constexpr size_t kReplyCapacity = 64 * 1024;
 
@@ -84,7 +84,9 @@ bool ControlChannel::open() {
   // supplicant can reply to it and nothing is left in the file system.
   sockaddr_un client{};
   client.sun_family = AF_UNIX;
-  if (::bind(socket_, reinterpret_cast<sockaddr*>(&client), sizeof(sa_family_t)) != 0 ||
+  timeval timeout{std::chrono::duration_cast<std::chrono::seconds>(kReplyTimeout).count(), 0};
+  if (::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0 ||
+      ::bind(socket_, reinterpret_cast<sockaddr*>(&client), sizeof(sa_family_t)) != 0 ||
       ::connect(socket_, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
     close();
     return false;
@@ -98,14 +100,8 @@ void ControlChannel::close() {
   socket_ = -1;
 }
 
-void ControlChannel::drain() {
-  while (::recv(socket_, buffer_.data(), buffer_.size(), MSG_DONTWAIT) >= 0) {
-  }
-}
-
 bool ControlChannel::send(const std::string& command) {
   if (socket_ < 0 && !open()) return false;
-  drain();
   if (::send(socket_, command.data(), command.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(command.size())) {
     return true;
   }
@@ -122,13 +118,10 @@ bool ControlChannel::request(const std::string& command, std::string* reply) {
     return false;
   }
   auto deadline = std::chrono::steady_clock::now() + kReplyTimeout;
-  for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd waiting{socket_, POLLIN, 0};
-    int ready = left.count() > 0 ? ::poll(&waiting, 1, static_cast<int>(left.count())) : 0;
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) break;
+  while (std::chrono::steady_clock::now() < deadline) {
     ssize_t length = ::recv(socket_, buffer_.data(), buffer_.size(), MSG_TRUNC);
+    if (length < 0 && errno == EINTR) continue;
+    // Nothing within the socket's time-out, or a reply too long to be one.
     if (length < 0 || static_cast<size_t>(length) > buffer_.size()) break;
     if (length > 0 && buffer_[0] == '<') continue;
     reply->assign(buffer_.data(), static_cast<size_t>(length));

@@ -31,14 +31,14 @@ class ControlChannel {
   // Sends command and waits for its reply, passing over unsolicited event
   // messages. False when nothing could be sent or no reply came in time;
   // the channel is then closed, so that a late reply never reaches a later
-  // request, and the next request opens it afresh.
+  // request (a channel that is open holds no reply but the one awaited),
+  // and the next request opens it afresh.
   bool request(const std::string& command, std::string* reply);
 
  private:
   bool open();
   void close();
   bool send(const std::string& command);
-  void drain();
 
   std::string path_;
   int socket_ = -1;
