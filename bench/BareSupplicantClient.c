@@ -1,11 +1,11 @@
-#define _POSIX_C_SOURCE 200809L
+#define _DEFAULT_SOURCE
 #include "BareSupplicantClient.h"
 
-#include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -27,8 +27,10 @@ int bare_open(const char* path) {
   int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   strncpy(remote.sun_path, path, sizeof remote.sun_path - 1);
   /* Binding only the family asks the kernel for an abstract address. */
+  struct timeval timeout = {.tv_sec = TIMEOUT_MS / 1000};
   if (fd < 0 || bind(fd, (struct sockaddr*)&local, sizeof(sa_family_t)) != 0 ||
-      connect(fd, (struct sockaddr*)&remote, sizeof remote) != 0) {
+      connect(fd, (struct sockaddr*)&remote, sizeof remote) != 0 ||
+      setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0) {
     if (fd >= 0) close(fd);
     return -1;
   }
@@ -39,8 +41,6 @@ int bare_open(const char* path) {
 static int ask(int fd, const char* command, char* reply) {
   if (send(fd, command, strlen(command), 0) < 0) return -1;
   for (;;) {
-    struct pollfd waiting = {.fd = fd, .events = POLLIN};
-    if (poll(&waiting, 1, TIMEOUT_MS) <= 0) return -1;
     ssize_t length = recv(fd, reply, REPLY_SIZE - 1, 0);
     if (length < 0) return -1;
     reply[length] = '\0';
