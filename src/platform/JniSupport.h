@@ -16,8 +16,16 @@ class JavaExceptionHandler : public virtual ErrorHandler {
   JNIEnv* env_;
 };
 
-// Scoped conversion of a jstring to an 8-bit UTF-8 C string. A null jstring
-// (or one that can't be converted) gives a null text, never a crash.
+// Byte strings and Java strings: text that is well-formed UTF-8 is read as
+// such; every other byte b (0x80 to 0xFF) stands for the lone surrogate
+// U+DC00 + b, so that any byte string, an SSID in Latin-1 or GBK say, comes
+// back from Java as the same bytes.
+
+// Scoped conversion of a jstring to an 8-bit C string: UTF-8, with the lone
+// surrogates U+DC80 to U+DCFF turned back into the bytes they stand for and
+// any other lone surrogate written as U+FFFD. A null jstring (or one that
+// can't be converted) gives a null text, never a crash. Short strings are
+// converted into the object itself.
 class JNIString {
  public:
   JNIString(JNIEnv* env, jstring string);
@@ -29,5 +37,28 @@ class JNIString {
   operator const char*() const { return text_; }
 
  private:
+  static constexpr size_t kInlineSize = 128;
   char* text_ = nullptr;
+  char inline_[kInlineSize];
+};
+
+// Scoped conversion of a C string to the modified UTF-8 that NewStringUTF
+// reads: a code point above U+FFFF as its surrogate pair, each half as a
+// 3-byte sequence, and every byte outside well-formed UTF-8 as its lone
+// surrogate. Text that needs none of this is handed back as it is, without a
+// copy; a null text gives null.
+class JavaUtf8 {
+ public:
+  explicit JavaUtf8(const char* text);
+  ~JavaUtf8();
+  JavaUtf8(const JavaUtf8&) = delete;
+  JavaUtf8& operator=(const JavaUtf8&) = delete;
+
+  const char* c_str() const { return text_; }
+
+ private:
+  static constexpr size_t kInlineSize = 128;
+  const char* text_ = nullptr;
+  char* allocated_ = nullptr;
+  char inline_[kInlineSize];
 };
