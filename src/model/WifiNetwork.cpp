@@ -45,7 +45,17 @@ bool WifiNetwork::setText(TextField field, const char* value) {
 #include "model/WifiNetworkFields.def"
   };
   changed_[kFlagOf[field]] = true;
+  if (field == TEXT_Ssid) ssidHash_ = hashOf(texts_[TEXT_Ssid]);
   return true;
+}
+
+uint32_t WifiNetwork::hashOf(const char* ssid) {
+  // FNV-1a: SSIDs are at most 32 bytes, so a byte at a time is cheap.
+  uint32_t hash = 2166136261u;
+  for (auto p = reinterpret_cast<const unsigned char*>(ssid); p != nullptr && *p != '\0'; ++p) {
+    hash = (hash ^ *p) * 16777619u;
+  }
+  return hash;
 }
 
 bool WifiNetwork::hasSsid(const char* ssid) const {

@@ -123,8 +123,19 @@ class WifiNetwork {
   // False, storing nothing, for an index above 3.
   bool setWepKeyChanged(bool changed, uint8_t index);
 
+  // An SSID prepared for a search through many records: each record's
+  // hash, kept beside its SSID, turns most of them away before any text is
+  // compared.
+  struct SsidKey {
+    explicit SsidKey(const char* ssid) : text(ssid), hash(hashOf(ssid)) {}
+    const char* text;
+    uint32_t hash;
+  };
+  static uint32_t hashOf(const char* ssid);
+
   // True when the record has an SSID and it equals ssid, byte for byte.
   bool hasSsid(const char* ssid) const;
+  bool hasSsid(const SsidKey& key) const { return ssidHash_ == key.hash && hasSsid(key.text); }
   // True for the record itself and for another with the same SSID.
   bool sharesSsidWith(const WifiNetwork& other) const { return this == &other || hasSsid(other.getSsid()); }
 
@@ -163,5 +174,7 @@ class WifiNetwork {
 #include "model/WifiNetworkFields.def"
   bool ssidBroadcasted_ = false;
   uint32_t wepIndex_ = 0;
+  // hashOf(the SSID), beside the link a search follows.
+  uint32_t ssidHash_ = hashOf(nullptr);
   WifiNetwork* next_ = nullptr;
 };
