@@ -2,6 +2,9 @@
 
 #include <jni.h>
 
+#include <cstddef>
+#include <new>
+
 #include "platform/ErrorHandler.h"
 
 // Turns reported errors into a java.lang.IllegalStateException carrying the
@@ -49,14 +52,25 @@ class JNIString {
 // copy; a null text gives null.
 class JavaUtf8 {
  public:
-  explicit JavaUtf8(const char* text);
-  ~JavaUtf8();
+  explicit JavaUtf8(const char* text) : text_(text) {
+    if (text == nullptr) return;
+    // ASCII, what nearly every text is, needs no more than this look.
+    size_t ascii = 0;
+    while (static_cast<unsigned char>(text[ascii]) - 1u < 0x7Fu) ++ascii;
+    if (text[ascii] != '\0') convertFrom(ascii);
+  }
+  ~JavaUtf8() {
+    if (allocated_ != nullptr) ::operator delete(allocated_);
+  }
   JavaUtf8(const JavaUtf8&) = delete;
   JavaUtf8& operator=(const JavaUtf8&) = delete;
 
   const char* c_str() const { return text_; }
 
  private:
+  // Rewrites text_ when it needs it; its first clean bytes pass as they are.
+  void convertFrom(size_t clean);
+
   static constexpr size_t kInlineSize = 128;
   const char* text_ = nullptr;
   char* allocated_ = nullptr;

@@ -141,10 +141,9 @@ JNIString::~JNIString() {
   if (text_ != inline_) ::operator delete(text_);
 }
 
-JavaUtf8::JavaUtf8(const char* text) : text_(text) {
-  if (text == nullptr) return;
+void JavaUtf8::convertFrom(size_t clean) {
+  const char* text = text_;
   auto p = reinterpret_cast<const unsigned char*>(text);
-  size_t clean = 0;
   for (size_t step; p[clean] != '\0' && (step = passesAsIs(p + clean)) != 0;) clean += step;
   if (p[clean] == '\0') return;
 
@@ -164,5 +163,3 @@ JavaUtf8::JavaUtf8(const char* text) : text_(text) {
   out[used] = '\0';
   text_ = out;
 }
-
-JavaUtf8::~JavaUtf8() { ::operator delete(allocated_); }
