@@ -124,18 +124,22 @@ class WifiNetwork {
   bool setWepKeyChanged(bool changed, uint8_t index);
 
   // An SSID prepared for a search through many records: each record's
-  // hash, kept beside its SSID, turns most of them away before any text is
-  // compared.
+  // length and hash, kept beside its SSID, turn most of them away before
+  // any text is compared.
   struct SsidKey {
-    explicit SsidKey(const char* ssid) : text(ssid), hash(hashOf(ssid)) {}
+    explicit SsidKey(const char* ssid);
     const char* text;
+    uint32_t length = 0;
     uint32_t hash;
   };
-  static uint32_t hashOf(const char* ssid);
 
   // True when the record has an SSID and it equals ssid, byte for byte.
   bool hasSsid(const char* ssid) const;
-  bool hasSsid(const SsidKey& key) const { return ssidHash_ == key.hash && hasSsid(key.text); }
+  bool hasSsid(const SsidKey& key) const {
+    return ssidHash_ == key.hash && ssidLength_ == key.length && hasSsid(key.text);
+  }
+  // strlen of the SSID (0 when there is none).
+  uint32_t getSsidLength() const { return ssidLength_; }
   // True for the record itself and for another with the same SSID.
   bool sharesSsidWith(const WifiNetwork& other) const { return this == &other || hasSsid(other.getSsid()); }
 
@@ -174,7 +178,8 @@ class WifiNetwork {
 #include "model/WifiNetworkFields.def"
   bool ssidBroadcasted_ = false;
   uint32_t wepIndex_ = 0;
-  // hashOf(the SSID), beside the link a search follows.
-  uint32_t ssidHash_ = hashOf(nullptr);
+  // The SSID's SsidKey numbers, beside the link a search follows.
+  uint32_t ssidLength_ = 0;
+  uint32_t ssidHash_ = SsidKey(nullptr).hash;
   WifiNetwork* next_ = nullptr;
 };
