@@ -124,9 +124,10 @@ bool WifiHostSettings::unlock() {
 
 WifiNetwork* WifiHostSettings::findNetwork(const char* /*adapter*/, const char* ssid) const {
   if (networkDatabase_ == nullptr || ssid == nullptr) return nullptr;
+  WifiNetwork::SsidKey key(ssid);
   for (WifiNetwork* network = networkDatabase_->first(); network != nullptr;
        network = network->getNext()) {
-    if (network->hasSsid(ssid)) return network;
+    if (network->hasSsid(key)) return network;
   }
   return nullptr;
 }

@@ -26,9 +26,10 @@ bool WifiNetworkDatabase::add(WifiNetwork* network) {
 bool WifiNetworkDatabase::remove(const char* ssid) {
   if (text::isEmpty(ssid)) return false;
   ScopedMutex held(&mutex_);
+  WifiNetwork::SsidKey key(ssid);
   WifiNetwork* previous = nullptr;
   for (WifiNetwork* network = head_; network != nullptr; network = network->getNext()) {
-    if (!network->hasSsid(ssid)) {
+    if (!network->hasSsid(key)) {
       previous = network;
       continue;
     }
@@ -47,8 +48,9 @@ bool WifiNetworkDatabase::remove(const char* ssid) {
 bool WifiNetworkDatabase::contains(const char* ssid) {
   if (text::isEmpty(ssid)) return false;
   ScopedMutex held(&mutex_);
+  WifiNetwork::SsidKey key(ssid);
   for (WifiNetwork* network = head_; network != nullptr; network = network->getNext()) {
-    if (network->hasSsid(ssid)) return true;
+    if (network->hasSsid(key)) return true;
   }
   return false;
 }

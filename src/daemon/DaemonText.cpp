@@ -9,21 +9,11 @@
 #include "model/WifiNetwork.h"
 
 LineArray::LineArray(uint8_t capacity)
-    : entries_(static_cast<char**>(::operator new(sizeof(char*) * (capacity == 0 ? 1 : capacity)))),
-      capacity_(capacity) {
-  for (uint8_t i = 0; i < capacity_; ++i) entries_[i] = nullptr;
-}
+    : entries_(capacity <= kListCapacity ? inline_ : new char*[capacity]()), capacity_(capacity) {}
 
 LineArray::~LineArray() {
-  if (entries_ == nullptr) return;
-  for (uint8_t i = 0; i < capacity_; ++i) text::release(entries_[i]);
-  ::operator delete(entries_);
-}
-
-char** LineArray::release() {
-  char** released = entries_;
-  entries_ = nullptr;
-  return released;
+  for (uint8_t i = 0; i < capacity_; ++i) text::dispose(entries_[i]);
+  if (entries_ != inline_) delete[] entries_;
 }
 
 WorkingLine::WorkingLine(const char* line) : cursor_(buffer_) {

@@ -24,7 +24,8 @@ constexpr uint8_t kAdapterCapacity = 2;
 constexpr int32_t kValueSize = 128;
 
 // A caller-owned line array for the daemon: zeroed on construction; every
-// line the daemon stored, and the array, released on destruction.
+// line the daemon stored released on destruction. Arrays of up to
+// kListCapacity entries, every one the library makes, live in the object.
 class LineArray {
  public:
   explicit LineArray(uint8_t capacity);
@@ -40,10 +41,9 @@ class LineArray {
     return index < count_ && index < capacity_ ? entries_[index] : nullptr;
   }
   uint8_t size() const { return count_ < capacity_ ? count_ : capacity_; }
-  // Hands the array and its lines to the caller, who releases them.
-  char** release();
 
  private:
+  char* inline_[kListCapacity] = {};
   char** entries_;
   uint8_t count_ = 0;
   uint8_t capacity_;

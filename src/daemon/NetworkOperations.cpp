@@ -41,7 +41,7 @@ bool WifiHostSettings::getNetworkSsids(const char* /*adapter*/, char** ssids, ui
   for (WifiNetwork* network = networkDatabase_->first(); network != nullptr && *count < capacity;
        network = network->getNext()) {
     if (network->getSsid() == nullptr) return false;
-    copyOut(network->getSsid(), ssids, count);
+    ssids[(*count)++] = text::copy(network->getSsid(), network->getSsidLength());
   }
   return true;
 }

@@ -11,7 +11,6 @@
 #include <jni.h>
 
 #include <cstdint>
-#include <string>
 #include <utility>
 
 #include "core/ScopedLock.h"
@@ -42,15 +41,7 @@ class JavaExceptionHandlerHolder {
   JavaExceptionHandler* handler_;
 };
 
-// True when text holds a well-formed 4-byte UTF-8 sequence (a code point
-// above U+FFFF), which the virtual machine's NewStringUTF does not read.
-bool hasSupplementary(const char* text);
-// text with every well-formed 4-byte sequence re-encoded as the virtual
-// machine's modified UTF-8 reads it: the UTF-16 surrogate pair, each half as
-// a 3-byte sequence. Every other byte passes unchanged.
-std::string toModifiedUtf8(const char* text);
-
-// The Java string of a UTF-8 text, or null for a null text.
+// The Java string of a text (see JavaUtf8), or null for a null text.
 jstring newString(JNIEnv* env, const char* text);
 
 // A String array of length slots, each holding "" (FindClass of

@@ -24,4 +24,6 @@ void release(char* text) {
   ::operator delete(text);
 }
 
+void dispose(char* text) { ::operator delete(text); }
+
 }  // namespace text

@@ -14,6 +14,9 @@ char* copy(const char* text);
 char* copy(const char* text, size_t length);
 // Wipes text (it may have held a secret) and releases it. Null is ignored.
 void release(char* text);
+// Releases a text that never holds a secret (a daemon line, an SSID)
+// without wiping it. Null is ignored.
+void dispose(char* text);
 
 struct Releaser {
   void operator()(char* text) const { release(text); }

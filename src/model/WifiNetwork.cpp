@@ -45,7 +45,20 @@ bool WifiNetwork::setText(TextField field, const char* value) {
 #include "model/WifiNetworkFields.def"
   };
   changed_[kFlagOf[field]] = true;
+  if (field == TEXT_Ssid) {
+    SsidKey key(texts_[TEXT_Ssid]);
+    ssidLength_ = key.length;
+    ssidHash_ = key.hash;
+  }
   return true;
+}
+
+WifiNetwork::SsidKey::SsidKey(const char* ssid) : text(ssid), hash(2166136261u) {
+  // FNV-1a: SSIDs are at most 32 bytes, so a byte at a time is cheap.
+  for (auto p = reinterpret_cast<const unsigned char*>(ssid); p != nullptr && *p != '\0'; ++p) {
+    hash = (hash ^ *p) * 16777619u;
+    ++length;
+  }
 }
 
 bool WifiNetwork::hasSsid(const char* ssid) const {

@@ -123,8 +123,23 @@ class WifiNetwork {
   // False, storing nothing, for an index above 3.
   bool setWepKeyChanged(bool changed, uint8_t index);
 
+  // An SSID prepared for a search through many records: each record's
+  // length and hash, kept beside its SSID, turn most of them away before
+  // any text is compared.
+  struct SsidKey {
+    explicit SsidKey(const char* ssid);
+    const char* text;
+    uint32_t length = 0;
+    uint32_t hash;
+  };
+
   // True when the record has an SSID and it equals ssid, byte for byte.
   bool hasSsid(const char* ssid) const;
+  bool hasSsid(const SsidKey& key) const {
+    return ssidHash_ == key.hash && ssidLength_ == key.length && hasSsid(key.text);
+  }
+  // strlen of the SSID (0 when there is none).
+  uint32_t getSsidLength() const { return ssidLength_; }
   // True for the record itself and for another with the same SSID.
   bool sharesSsidWith(const WifiNetwork& other) const { return this == &other || hasSsid(other.getSsid()); }
 
@@ -163,5 +178,8 @@ class WifiNetwork {
 #include "model/WifiNetworkFields.def"
   bool ssidBroadcasted_ = false;
   uint32_t wepIndex_ = 0;
+  // The SSID's SsidKey numbers, beside the link a search follows.
+  uint32_t ssidLength_ = 0;
+  uint32_t ssidHash_ = SsidKey(nullptr).hash;
   WifiNetwork* next_ = nullptr;
 };

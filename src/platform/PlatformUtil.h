@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-// Mutexes and threads of the platform support library. A mutex handle is a
-// pointer-sized kernel handle: the holding thread may take it again without
-// blocking, and the named cross-process mutexes that CreateMutexA/OpenMutexA
-// give are driven by the same calls.
+// Mutexes and threads of the platform support library. A mutex handle is
+// pointer-sized: the holding thread may take it again without blocking.
+// createMutex makes process-local mutexes; the named cross-process mutexes
+// that CreateMutexA/OpenMutexA give are driven by the same calls.
 class PlatformUtil {
  public:
   using MutexHandle = void*;

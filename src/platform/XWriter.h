@@ -23,7 +23,8 @@ class CharWriter {
 //                       value normalisation)
 //   other bytes below 0x20 and 0x7F, which XML 1.0 cannot carry at all,
 //                       as U+FFFD (the replacement character)
-// Bytes of 0x80 and above pass unchanged, so UTF-8 text stays as it is.
+// Well-formed UTF-8 passes unchanged; every byte outside it, and the
+// non-characters U+FFFE and U+FFFF, become U+FFFD too.
 class XWriter : public CharWriter {
  public:
   XWriter& w(const char* text);

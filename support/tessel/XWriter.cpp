@@ -3,7 +3,11 @@
 #include <cstdarg>
 #include <new>
 
+#include "Utf8.h"
+
 namespace {
+
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
 // The escaped form of one byte of an attribute value, or null when the
 // byte passes unchanged.
@@ -18,15 +22,34 @@ const char* escapeOf(unsigned char c) {
     case '\r': return "&#13;";
     default: break;
   }
-  if (c < 0x20 || c == 0x7F) return "\xEF\xBF\xBD";  // U+FFFD
+  if (c < 0x20 || c == 0x7F) return kReplacement;
   return nullptr;
 }
 
+// The length of the character at p that an XML document can carry as it
+// is, or 0 when it must be replaced: bytes outside well-formed UTF-8, and
+// U+FFFE and U+FFFF, which are UTF-8 but no XML characters.
+size_t xmlCharacterLength(const unsigned char* p, size_t available) {
+  size_t length = utf8::sequenceLength(p, available);
+  bool nonCharacter = length == 3 && p[0] == 0xEF && p[1] == 0xBF && p[2] >= 0xBE;
+  return nonCharacter ? 0 : length;
+}
+
 // Writes value[0, length) escaped, passing runs of plain bytes in one call.
+// Each byte that is not part of a character XML can carry becomes U+FFFD.
 void writeEscaped(CharWriter& out, const char* value, size_t length) {
+  auto bytes = reinterpret_cast<const unsigned char*>(value);
   size_t runStart = 0;
   for (size_t i = 0; i < length; ++i) {
-    const char* escape = escapeOf(static_cast<unsigned char>(value[i]));
+    const char* escape = escapeOf(bytes[i]);
+    if (escape == nullptr && bytes[i] >= 0x80) {
+      size_t character = xmlCharacterLength(bytes + i, length - i);
+      if (character != 0) {
+        i += character - 1;
+        continue;
+      }
+      escape = kReplacement;
+    }
     if (escape == nullptr) continue;
     if (i > runStart) out.write(value + runStart, i - runStart);
     out.write(escape, std::strlen(escape));

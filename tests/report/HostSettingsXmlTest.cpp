@@ -134,6 +134,11 @@ TEST_F(HostSettingsXmlTest, AwkwardTextsStayWellFormedAndReadBack) {
     EXPECT_EQ(xmllint(document, "--xpath 'string(//wifiNetwork/@ssid)'"), ssid);
     EXPECT_EQ(crypt(false, xmllint(document, "--xpath 'string(//configuration/@eapPassword)'")), ssid);
   }
+  // An SSID of bytes outside UTF-8 (Latin-1, GBK) reads back with U+FFFD for each.
+  load({});
+  addRecord(host, "caf\xE9 \xCD\xF8");
+  EXPECT_EQ(xmllint(writeXml(host, true), "--xpath 'string(//wifiNetwork/@ssid)'"),
+            "caf\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST_F(HostSettingsXmlTest, HandlerReachesEncryptionAndNullSecretsAreNotEncrypted) {

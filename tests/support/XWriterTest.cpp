@@ -51,6 +51,11 @@ TEST(XWriterTest, DocumentWithEveryByteIsWellFormedAndReadsBack) {
   }
   value += "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x94\x91";
   expected += "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x94\x91";
+  // Bytes outside UTF-8 (Latin-1, cut short, an encoded surrogate) and the
+  // non-character U+FFFF: U+FFFD for each byte.
+  value += "caf\xE9\xC3(\xED\xA0\x80\xEF\xBF\xBF";
+  expected += std::string("caf") + kReplacement + kReplacement + "(";
+  for (int i = 0; i < 6; ++i) expected += kReplacement;
 
   std::string path = (std::filesystem::temp_directory_path() / "xwriter-XXXXXX").string();
   int descriptor = mkstemp(path.data());
