@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -11,24 +10,6 @@
 #include "wireless/wireless.h"
 
 namespace {
-
-using Fields = std::map<std::string, std::string>;
-
-std::string show(const char* text) { return text == nullptr ? "<null>" : "\"" + std::string(text) + "\""; }
-
-// Every field of a record by name.
-Fields fields(const WifiNetwork& n) {
-  return {
-#define WIFI_TEXT(Name) {#Name, show(n.get##Name())},
-#define WIFI_VALUE(Name, field, Type, Default) {#Name, std::to_string(n.get##Name())},
-#define WIFI_PLAIN(Name, field, Type, Default) {#Name, std::to_string(n.get##Name())},
-#include "model/WifiNetworkFields.def"
-      {"SsidBroadcasted", std::to_string(n.getSsidBroadcasted())},
-      {"WepIndex", std::to_string(n.getWepIndex())},
-      {"WepKey0", show(n.getWepKey(0))}, {"WepKey1", show(n.getWepKey(1))},
-      {"WepKey2", show(n.getWepKey(2))}, {"WepKey3", show(n.getWepKey(3))},
-  };
-}
 
 class NetworkParametersTest : public HostFixture {
  protected:
@@ -107,7 +88,7 @@ TEST_F(NetworkParametersTest, EachKeyConvertsItsValueAndSetsOnlyItsFields) {
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.key) + "=" + row.value);
     WifiNetwork* net = freshOffice();
-    Fields expected = fields(*net);
+    Fields expected = fieldsOf(*net);
     for (const auto& [field, value] : row.changes) {
       ASSERT_NE(expected[field], value) << "the row would pass without the call";
       expected[field] = value;
@@ -115,17 +96,17 @@ TEST_F(NetworkParametersTest, EachKeyConvertsItsValueAndSetsOnlyItsFields) {
     std::string value = row.value[0] == '@' ? report_test::crypt(true, row.value.substr(1)) : row.value;
     report_test::CountingHandler handler;
     ASSERT_TRUE(apply("office", {row.key}, {value.c_str()}, &handler));
-    EXPECT_EQ(fields(*net), expected);
+    EXPECT_EQ(fieldsOf(*net), expected);
     EXPECT_EQ(handler.reports > 0, row.changes.empty());  // the handler reaches Crypt
   }
 }
 
 TEST_F(NetworkParametersTest, SkippedKeysNullValuesAndUnknownNetworks) {
   WifiNetwork* net = freshOffice();
-  Fields before = fields(*net);
+  Fields before = fieldsOf(*net);
   EXPECT_TRUE(apply("office", {"unknown", "", "Channel", "PSK", "ssid", "SSID", nullptr, "channel ", "encryptio"},
                     {"9", "9", "9", "9", "renamed", "renamed", "9", "9", "9"}));
-  EXPECT_EQ(fields(*net), before);
+  EXPECT_EQ(fieldsOf(*net), before);
   EXPECT_FALSE(net->hasChanges());
 
   // Later keys still apply after skipped ones and raise the flags a save
@@ -140,10 +121,10 @@ TEST_F(NetworkParametersTest, SkippedKeysNullValuesAndUnknownNetworks) {
   EXPECT_EQ(net->getPairwise() | net->getGroup(), 0u);
 
   // Unknown networks are refused and change nothing.
-  before = fields(*net);
+  before = fieldsOf(*net);
   EXPECT_FALSE(apply("elsewhere", {"channel"}, {"9"}));
   EXPECT_FALSE(apply("Office", {"channel"}, {"9"}));
-  EXPECT_EQ(fields(*net), before);
+  EXPECT_EQ(fieldsOf(*net), before);
   EXPECT_TRUE(hostLockFree());  // given back on the way out
   script().reset();
   host = WifiHostSettings::recreateInstance(nullptr);  // unloaded: no networks at all
