@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 #include <utility>
 
@@ -27,56 +28,55 @@ class LoadTest : public HostFixture {
   }
 };
 
+// "a=1;b=2" as pairs.
+Variables pairs(const std::string& text) {
+  Variables result;
+  for (size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = std::min(text.find(';', at), text.size());
+    const size_t equals = text.find('=', at);
+    result.push_back({text.substr(at, equals - at), text.substr(equals + 1, end - equals - 1)});
+  }
+  return result;
+}
+
 TEST_F(LoadTest, EachVariableQueryAndItsFailureValue) {
+  std::vector<std::pair<std::string, std::string>> rows = {  // the answers, then what the record holds
+      {"", "Status=1;Bssid=\"00:00:00:00:00:00\";Mode=2;Priority=0;KeyManagement=6;PreSharedKey=<null>;Pairwise=6;"
+           "Group=30;Protocol=3;EapMethod=0;Authentication=0;WepIndex=0;SsidBroadcasted=0"},
+      // WEP: an index above 3 is refused, the keys still read; no index skips the keys.
+      {"key_mgmt=NONE;wep_tx_keyidx=2;wep_key0=k0;wep_key3=k3", "WepIndex=2;WepKey0=\"k0\";WepKey3=\"k3\""},
+      {"key_mgmt=IEEE8021X;wep_tx_keyidx=3;wep_key3=k3", "WepIndex=3;WepKey3=\"k3\""},
+      {"key_mgmt=NONE;wep_tx_keyidx=9;wep_key0=k0", "WepIndex=0;WepKey0=\"k0\""},
+      {"key_mgmt=NONE;wep_key0=k0", "WepKey0=<null>"},
+      {"key_mgmt=WPA-NONE;wep_tx_keyidx=2;wep_key0=k0", "WepIndex=0;WepKey0=<null>"},
+      {"disabled=1", "Status=5"}, {"bssid=aa:bb", "Bssid=\"aa:bb\""}, {"mode=0", "Mode=0"},
+      {"priority=-3", "Priority=-3"}, {"psk=secret", "PreSharedKey=\"secret\""}, {"scan_ssid=0", "SsidBroadcasted=1"},
+      {"scan_ssid=00", "SsidBroadcasted=0"},
+      // One word decides key management, eap and auth_alg, tested in a fixed order.
+      {"key_mgmt=WPA-NONE", "KeyManagement=16"}, {"key_mgmt=NONE", "KeyManagement=1"},
+      {"key_mgmt=WPA-PSK WPA-EAP", "KeyManagement=4"}, {"key_mgmt=IEEE8021X", "KeyManagement=8"},
+      {"eap=TTLS", "EapMethod=4"}, {"eap=PEAP TLS", "EapMethod=1"}, {"eap=MD5 PEAP", "EapMethod=2"},
+      {"auth_alg=SHARED OPEN", "Authentication=1"}, {"auth_alg=LEAP SHARED", "Authentication=2"},
+      {"auth_alg=", "Authentication=4"},
+      // Every word found adds its bit.
+      {"pairwise=CCMP TKIP NONE", "Pairwise=7"}, {"group=TKIP CCMP WEP104 WEP40", "Group=30"}, {"proto=RSN", "Protocol=2"},
+      {"", ""}};
   // The text variables from "identity" on, each answered with the name of the field it fills.
   const char* const texts[] = {"EapIdentity", "EapAnonymousIdentity", "EapPassword", "PrivateKeyPassword",
                                "CaCertificateFile", "CaCertificateDir", "ClientCertificate", "PrivateKeyFile", "Phase1",
                                "Phase2", "PrivateKeyPassword2", "CaCertificateFile2", "CaCertificateDir2",
                                "ClientCertificate2", "PrivateKeyFile2"};
-  Variables textAnswers;
-  Fields textFields;
   for (size_t i = 0; i < std::size(texts); ++i) {
-    textAnswers.push_back({kVariables[17 + i], texts[i]});
-    textFields[texts[i]] = show(texts[i]);
+    rows.back().first += std::string(i == 0 ? "" : ";") + kVariables[17 + i] + "=" + texts[i];
+    rows.back().second += std::string(i == 0 ? "" : ";") + texts[i] + "=\"" + texts[i] + "\"";
   }
-  std::vector<std::pair<Variables, Fields>> rows = {  // the answers, then what the record holds
-      {{}, {{"Status", "1"}, {"Bssid", "\"00:00:00:00:00:00\""}, {"Mode", "2"}, {"Priority", "0"},
-            {"KeyManagement", "6"}, {"PreSharedKey", "<null>"}, {"Pairwise", "6"}, {"Group", "30"}, {"Protocol", "3"},
-            {"EapMethod", "0"}, {"Authentication", "0"}, {"WepIndex", "0"}, {"SsidBroadcasted", "0"}}},
-      {textAnswers, textFields},
-      // WEP: an index above 3 is refused, the keys still read; no index skips the keys.
-      {{{"key_mgmt", "NONE"}, {"wep_tx_keyidx", "2"}, {"wep_key0", "k0"}, {"wep_key3", "k3"}},
-       {{"WepIndex", "2"}, {"WepKey0", "\"k0\""}, {"WepKey3", "\"k3\""}}},
-      {{{"key_mgmt", "IEEE8021X"}, {"wep_tx_keyidx", "3"}, {"wep_key3", "k3"}}, {{"WepIndex", "3"}, {"WepKey3", "\"k3\""}}},
-      {{{"key_mgmt", "NONE"}, {"wep_tx_keyidx", "9"}, {"wep_key0", "k0"}}, {{"WepIndex", "0"}, {"WepKey0", "\"k0\""}}},
-      {{{"key_mgmt", "NONE"}, {"wep_key0", "k0"}}, {{"WepKey0", "<null>"}}},
-      {{{"key_mgmt", "WPA-NONE"}, {"wep_tx_keyidx", "2"}, {"wep_key0", "k0"}}, {{"WepIndex", "0"}, {"WepKey0", "<null>"}}},
-  };
-  const char* const singles[][3] = {  // variable, answer, field, what the record holds
-      {"disabled", "1", "Status=5"}, {"bssid", "aa:bb", "Bssid=\"aa:bb\""}, {"mode", "0", "Mode=0"},
-      {"priority", "-3", "Priority=-3"}, {"psk", "secret", "PreSharedKey=\"secret\""}, {"scan_ssid", "0", "SsidBroadcasted=1"},
-      {"scan_ssid", "00", "SsidBroadcasted=0"},
-      // One word decides key management, eap and auth_alg, tested in a fixed order.
-      {"key_mgmt", "WPA-NONE", "KeyManagement=16"}, {"key_mgmt", "NONE", "KeyManagement=1"},
-      {"key_mgmt", "WPA-PSK WPA-EAP", "KeyManagement=4"}, {"key_mgmt", "IEEE8021X", "KeyManagement=8"},
-      {"eap", "TTLS", "EapMethod=4"}, {"eap", "PEAP TLS", "EapMethod=1"}, {"eap", "MD5 PEAP", "EapMethod=2"},
-      {"auth_alg", "SHARED OPEN", "Authentication=1"}, {"auth_alg", "LEAP SHARED", "Authentication=2"},
-      {"auth_alg", "", "Authentication=4"},
-      // Every word found adds its bit.
-      {"pairwise", "CCMP TKIP NONE", "Pairwise=7"}, {"group", "TKIP CCMP WEP104 WEP40", "Group=30"},
-      {"proto", "RSN", "Protocol=2"}};
-  for (const auto& [variable, answer, held] : singles) {
-    const std::string field(held);
-    rows.push_back({{{variable, answer}}, {{field.substr(0, field.find('=')), field.substr(field.find('=') + 1)}}});
-  }
-
   for (const auto& [answers, expected] : rows) {
-    SCOPED_TRACE(answers.empty() ? "nothing" : answers.back().first + " = " + answers.back().second);
-    loadWith({"0\tnet\t11:22:33:44:55:66"}, answers);
+    SCOPED_TRACE(answers);
+    loadWith({"0\tnet\t11:22:33:44:55:66"}, pairs(answers));
     ASSERT_EQ(host->networkDatabase()->count(), 1u);
     EXPECT_FALSE(host->networkDatabase()->first()->hasChanges());
     Fields fields = fieldsOf(*host->networkDatabase()->first());
-    for (const auto& [name, value] : expected) EXPECT_EQ(fields[name], value) << name;
+    for (const auto& [name, value] : pairs(expected)) EXPECT_EQ(fields[name], value) << name;
   }
 }
 
