@@ -104,7 +104,7 @@ TEST_F(HostSettingsXmlTest, FullFormClassifiesAndConfiguresEachSecurityKind) {
     for (uint8_t f = WifiNetwork::TEXT_PreSharedKey; f < WifiNetwork::TEXT_FIELD_COUNT; ++f) {
       net->setText(static_cast<WifiNetwork::TextField>(f), ("t" + std::to_string(f)).c_str());
     }
-    if (!row.psk) net->setPreSharedKey(nullptr);
+    if (!row.psk) net->setPreSharedKey("");  // empty counts as none
     net->setProtocol(row.protocol);
     net->setKeyManagement(row.keyManagement);
     net->setPairwise(row.pairwise);
