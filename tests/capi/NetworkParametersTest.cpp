@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -11,24 +10,6 @@
 #include "wireless/wireless.h"
 
 namespace {
-
-using Fields = std::map<std::string, std::string>;
-
-std::string show(const char* text) { return text == nullptr ? "<null>" : "\"" + std::string(text) + "\""; }
-
-// Every field of a record by name.
-Fields fields(const WifiNetwork& n) {
-  return {
-#define WIFI_TEXT(Name) {#Name, show(n.get##Name())},
-#define WIFI_VALUE(Name, field, Type, Default) {#Name, std::to_string(n.get##Name())},
-#define WIFI_PLAIN(Name, field, Type, Default) {#Name, std::to_string(n.get##Name())},
-#include "model/WifiNetworkFields.def"
-      {"SsidBroadcasted", std::to_string(n.getSsidBroadcasted())},
-      {"WepIndex", std::to_string(n.getWepIndex())},
-      {"WepKey0", show(n.getWepKey(0))}, {"WepKey1", show(n.getWepKey(1))},
-      {"WepKey2", show(n.getWepKey(2))}, {"WepKey3", show(n.getWepKey(3))},
-  };
-}
 
 class NetworkParametersTest : public HostFixture {
  protected:
@@ -64,8 +45,7 @@ TEST_F(NetworkParametersTest, EachKeyConvertsItsValueAndSetsOnlyItsFields) {
   const Row rows[] = {
       {"authentication", "3", {{"Authentication", "3"}}},
       {"bssid", "", {{"Bssid", "\"\""}}},  // passed on as it is
-      {"channel", "11abc", {{"Channel", "11"}}},
-      {"clientCertificate", "/c1", {{"ClientCertificate", "\"/c1\""}}},
+      {"channel", "11abc", {{"Channel", "11"}}}, {"clientCertificate", "/c1", {{"ClientCertificate", "\"/c1\""}}},
       {"clientCertificate2", "/c2", {{"ClientCertificate2", "\"/c2\""}}},
       {"CACertificateFile", "/ca1", {{"CaCertificateFile", "\"/ca1\""}}},
       {"CACertificateDir", "/d1", {{"CaCertificateDir", "\"/d1\""}}},
@@ -73,41 +53,28 @@ TEST_F(NetworkParametersTest, EachKeyConvertsItsValueAndSetsOnlyItsFields) {
       {"CACertificateDir2", "/d2", {{"CaCertificateDir2", "\"/d2\""}}},
       {"eapIdentity", "alice", {{"EapIdentity", "\"alice\""}}},
       {"eapAnonymousIdentity", "anon", {{"EapAnonymousIdentity", "\"anon\""}}},
-      {"eapPassword", "@eap secret", {{"EapPassword", "\"eap secret\""}}},
-      {"eap", "2", {{"EapMethod", "2"}}},
-      {"encryption", "6", {{"Pairwise", "4"}, {"Group", "2"}}},
-      {"encryption", "16", {{"Group", "16"}}},
-      {"encryption", "1", {{"Pairwise", "1"}}},
-      {"encryption", "10", {{"Pairwise", "10"}, {"Group", "10"}}},
-      {"encryption", "garbage", {{"Pairwise", "0"}, {"Group", "0"}}},
-      {"index", "3", {{"WepIndex", "3"}}},
-      {"key1", "k1", {{"WepKey0", "\"k1\""}}},
-      {"key2", "k2", {{"WepKey1", "\"k2\""}}},
-      {"key3", "k3", {{"WepKey2", "\"k3\""}}},
-      {"key4", "k4", {{"WepKey3", "\"k4\""}}},
-      {"key2", "", {{"WepKey1", "<null>"}}},
-      {"key_mgmt", "4", {{"KeyManagement", "4"}}},
+      {"eapPassword", "@eap secret", {{"EapPassword", "\"eap secret\""}}}, {"eap", "2", {{"EapMethod", "2"}}},
+      {"encryption", "6", {{"Pairwise", "4"}, {"Group", "2"}}}, {"encryption", "16", {{"Group", "16"}}},
+      {"encryption", "1", {{"Pairwise", "1"}}}, {"encryption", "10", {{"Pairwise", "10"}, {"Group", "10"}}},
+      {"encryption", "garbage", {{"Pairwise", "0"}, {"Group", "0"}}}, {"index", "3", {{"WepIndex", "3"}}},
+      {"key1", "k1", {{"WepKey0", "\"k1\""}}}, {"key2", "k2", {{"WepKey1", "\"k2\""}}},
+      {"key3", "k3", {{"WepKey2", "\"k3\""}}}, {"key4", "k4", {{"WepKey3", "\"k4\""}}},
+      {"key2", "", {{"WepKey1", "<null>"}}}, {"key_mgmt", "4", {{"KeyManagement", "4"}}},
       {"mode", "256", {{"Mode", "0"}}},  // the low 8 bits
-      {"phase1", "peaplabel=1", {{"Phase1", "\"peaplabel=1\""}}},
-      {"phase2", "auth=PAP", {{"Phase2", "\"auth=PAP\""}}},
-      {"priority", "-5", {{"Priority", "-5"}}},
-      {"protocol", "2", {{"Protocol", "2"}}},
-      {"psk", "@pre shared", {{"PreSharedKey", "\"pre shared\""}}},
-      {"psk", "", {{"PreSharedKey", "<null>"}}},
-      {"psk", "not encrypted", {}},
-      {"privateKeyFile", "/k1", {{"PrivateKeyFile", "\"/k1\""}}},
+      {"phase1", "peaplabel=1", {{"Phase1", "\"peaplabel=1\""}}}, {"phase2", "auth=PAP", {{"Phase2", "\"auth=PAP\""}}},
+      {"priority", "-5", {{"Priority", "-5"}}}, {"protocol", "2", {{"Protocol", "2"}}},
+      {"psk", "@pre shared", {{"PreSharedKey", "\"pre shared\""}}}, {"psk", "", {{"PreSharedKey", "<null>"}}},
+      {"psk", "not encrypted", {}}, {"privateKeyFile", "/k1", {{"PrivateKeyFile", "\"/k1\""}}},
       {"privateKeyFile2", "/k2", {{"PrivateKeyFile2", "\"/k2\""}}},
       {"privateKeyPassword", "@outer", {{"PrivateKeyPassword", "\"outer\""}}},
       {"privateKeyPassword2", "@inner", {{"PrivateKeyPassword2", "\"inner\""}}},
-      {"privateKeyPassword2", "not encrypted", {}},
-      {"strength", "80", {{"Strength", "80"}}},
-      {"status", "5", {{"Status", "5"}}},
-      {"ssidBroadcasted", "TRUE", {{"SsidBroadcasted", "0"}}},
+      {"privateKeyPassword2", "not encrypted", {}}, {"strength", "80", {{"Strength", "80"}}},
+      {"status", "5", {{"Status", "5"}}}, {"ssidBroadcasted", "TRUE", {{"SsidBroadcasted", "0"}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.key) + "=" + row.value);
     WifiNetwork* net = freshOffice();
-    Fields expected = fields(*net);
+    Fields expected = fieldsOf(*net);
     for (const auto& [field, value] : row.changes) {
       ASSERT_NE(expected[field], value) << "the row would pass without the call";
       expected[field] = value;
@@ -115,17 +82,17 @@ TEST_F(NetworkParametersTest, EachKeyConvertsItsValueAndSetsOnlyItsFields) {
     std::string value = row.value[0] == '@' ? report_test::crypt(true, row.value.substr(1)) : row.value;
     report_test::CountingHandler handler;
     ASSERT_TRUE(apply("office", {row.key}, {value.c_str()}, &handler));
-    EXPECT_EQ(fields(*net), expected);
+    EXPECT_EQ(fieldsOf(*net), expected);
     EXPECT_EQ(handler.reports > 0, row.changes.empty());  // the handler reaches Crypt
   }
 }
 
 TEST_F(NetworkParametersTest, SkippedKeysNullValuesAndUnknownNetworks) {
   WifiNetwork* net = freshOffice();
-  Fields before = fields(*net);
+  Fields before = fieldsOf(*net);
   EXPECT_TRUE(apply("office", {"unknown", "", "Channel", "PSK", "ssid", "SSID", nullptr, "channel ", "encryptio"},
                     {"9", "9", "9", "9", "renamed", "renamed", "9", "9", "9"}));
-  EXPECT_EQ(fields(*net), before);
+  EXPECT_EQ(fieldsOf(*net), before);
   EXPECT_FALSE(net->hasChanges());
 
   // Later keys still apply after skipped ones and raise the flags a save
@@ -140,10 +107,10 @@ TEST_F(NetworkParametersTest, SkippedKeysNullValuesAndUnknownNetworks) {
   EXPECT_EQ(net->getPairwise() | net->getGroup(), 0u);
 
   // Unknown networks are refused and change nothing.
-  before = fields(*net);
+  before = fieldsOf(*net);
   EXPECT_FALSE(apply("elsewhere", {"channel"}, {"9"}));
   EXPECT_FALSE(apply("Office", {"channel"}, {"9"}));
-  EXPECT_EQ(fields(*net), before);
+  EXPECT_EQ(fieldsOf(*net), before);
   EXPECT_TRUE(hostLockFree());  // given back on the way out
   script().reset();
   host = WifiHostSettings::recreateInstance(nullptr);  // unloaded: no networks at all

@@ -9,6 +9,23 @@
 
 namespace {
 
+// Takes `held` twice and runs `inside`; another thread taking `other` must
+// wait for both unlocks.
+template <typename Held, typename Other, typename Inside>
+void expectHeldUntilTheLastUnlock(Held* held, Other* other, Inside inside) {
+  held->lock();
+  held->lock();
+  std::future<void> taken = std::async(std::launch::async, [other] {
+    other->lock();
+    other->unlock();
+  });
+  inside();
+  held->unlock();
+  EXPECT_NE(taken.wait_for(std::chrono::milliseconds(200)), std::future_status::ready) << "released after one unlock";
+  held->unlock();
+  taken.get();
+}
+
 class WifiHostSettingsTest : public HostFixture {
  protected:
   static size_t builds() { return script().calls("getAdapters").size(); }
@@ -51,8 +68,10 @@ TEST_F(WifiHostSettingsTest, InstanceSlot) {
 TEST_F(WifiHostSettingsTest, LockIsReentrantAndHoldsTheDatabaseToo) {
   host = WifiHostSettings::getInstance(nullptr);  // unloaded: the instance mutex alone
   expectHeldUntilTheLastUnlock(host, host, [] {});
+  EXPECT_TRUE(hostLockFree());
   load({"0\toffice\tany"});
-  expectHeldUntilTheLastUnlock(host, host->networkDatabase(), [] {});
+  // The database's own operations take its mutex a third time.
+  expectHeldUntilTheLastUnlock(host, host->networkDatabase(), [&] { EXPECT_NE(find("office"), nullptr); });
   EXPECT_TRUE(hostLockFree());
 }
 

@@ -1,11 +1,14 @@
 #include "core/WifiNetworkDatabase.h"
 
+#include "model/WifiNetwork.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
-#include "tests/daemon/HostFixture.h"
 
 namespace {
 
@@ -60,15 +63,6 @@ TEST(WifiNetworkDatabaseTest, NewestFirstUniqueSsidsAndTheChangedMark) {
   EXPECT_TRUE(database.clear());
   EXPECT_EQ(database.first(), nullptr);
   EXPECT_FALSE(database.isUnchanged());
-}
-
-// The owner may take the lock twice and run the database's own operations
-// inside; another thread gets the lock only after both unlocks.
-TEST(WifiNetworkDatabaseTest, MutexIsReentrantAndExcludesOtherThreads) {
-  WifiNetworkDatabase database;
-  // The database's own operations take the mutex a third time.
-  expectHeldUntilTheLastUnlock(&database, &database, [&] { EXPECT_TRUE(database.add(record("a"))); });
-  EXPECT_EQ(walk(database), Names{"a"});
 }
 
 }  // namespace

@@ -1,14 +1,14 @@
 #pragma once
 
 // A host settings instance loaded from the scripted daemon, on a clock that
-// only moves when the test moves it.
+// only moves when the test moves it, and ways to look at it.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <future>
+#include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/WifiHostSettings.h"
@@ -19,22 +19,34 @@
 
 constexpr uint64_t kStartTime = 1000000;
 using Calls = std::vector<std::string>;
+using Fields = std::map<std::string, std::string>;
 
-// Takes `held` twice and runs `inside`; another thread taking `other` must
-// wait for both unlocks.
-template <typename Held, typename Other, typename Inside>
-void expectHeldUntilTheLastUnlock(Held* held, Other* other, Inside inside) {
-  held->lock();
-  held->lock();
-  std::future<void> taken = std::async(std::launch::async, [other] {
-    other->lock();
-    other->unlock();
+inline std::string show(const char* text) { return text == nullptr ? "<null>" : "\"" + std::string(text) + "\""; }
+
+// Every field of a record by its accessor's name, texts quoted.
+inline Fields fieldsOf(const WifiNetwork& n) {
+  Fields fields{{"SsidBroadcasted", std::to_string(n.getSsidBroadcasted())},
+                {"WepIndex", std::to_string(n.getWepIndex())}};
+  for (uint32_t i = 0; i < WEP_KEY_COUNT; ++i) fields["WepKey" + std::to_string(i)] = show(n.getWepKey(i));
+#define WIFI_TEXT(Name) fields[#Name] = show(n.get##Name());
+#define WIFI_VALUE(Name, field, Type, Default) fields[#Name] = std::to_string(n.get##Name());
+#define WIFI_PLAIN(Name, field, Type, Default) WIFI_VALUE(Name, field, Type, Default)
+#include "model/WifiNetworkFields.def"
+  return fields;
+}
+
+// True when another thread can take and give back the lock within `wait`. A
+// lock this thread wrongly still holds is then released, so that the other
+// thread can end.
+template <typename Lockable>
+bool lockFree(Lockable* lockable, std::chrono::milliseconds wait = std::chrono::seconds(2)) {
+  std::future<void> taken = std::async(std::launch::async, [lockable] {
+    lockable->lock();
+    lockable->unlock();
   });
-  inside();
-  held->unlock();
-  EXPECT_NE(taken.wait_for(std::chrono::milliseconds(200)), std::future_status::ready) << "released after one unlock";
-  held->unlock();
-  taken.get();
+  const bool wasFree = taken.wait_for(wait) == std::future_status::ready;
+  while (taken.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) lockable->unlock();
+  return wasFree;
 }
 
 class HostFixture : public ::testing::Test {
@@ -43,7 +55,6 @@ class HostFixture : public ::testing::Test {
     TearDown();
     orv_test::setClock(kStartTime);
   }
-
   void TearDown() override {
     WifiHostSettings::destroyInstance();
     script().reset();
@@ -58,7 +69,6 @@ class HostFixture : public ::testing::Test {
     script().clearCalls();
     return host;
   }
-
   WifiNetwork* find(const char* ssid) const { return host->findNetwork(nullptr, ssid); }
 
   // The records in list order as "ssid/id/status", "*" marking the current
@@ -73,20 +83,6 @@ class HostFixture : public ::testing::Test {
     }
     host->unlock();
     return text;
-  }
-
-  // True when another thread can take and give back the lock now. A lock
-  // wrongly left held by this thread is then released here, so that the
-  // other thread can end.
-  template <typename Lockable>
-  static bool lockFree(Lockable* lockable) {
-    std::future<void> taken = std::async(std::launch::async, [lockable] {
-      lockable->lock();
-      lockable->unlock();
-    });
-    const bool wasFree = taken.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
-    while (taken.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) lockable->unlock();
-    return wasFree;
   }
   bool hostLockFree() const { return lockFree(host); }
 

@@ -87,12 +87,10 @@ TEST_F(RefreshStatusTest, StatusTransitions) {
   const std::tuple<const char*, std::optional<int32_t>, int32_t, std::optional<Calls>, std::string> rows[] = {
       {"completed", 8, 4, Calls{"bssid=aa:bb", "ssid=office", "wpa_state=COMPLETED"}, "lab/1/1; office/0/3*"},
       {"bssid line is no ssid", 8, 4, Calls{"bssid=lab", "wpa_state=COMPLETED"}, "lab/1/1; office/0/3*"},
-      {"handshake", 6, 1, Calls{"wpa_state=4WAY_HANDSHAKE"}, officeConnecting},
       {"another ssid", 8, 4, Calls{"ssid=lab", "wpa_state=COMPLETED"}, "lab/1/3*; office/0/1"},
       {"another ssid, current disabled", 8, 5, Calls{"wpa_state=COMPLETED", "ssid=lab"}, "lab/1/3*; office/0/1"},
       {"unknown ssid", 3, 4, Calls{"ssid=ghost", "wpa_state=SCANNING"}, none},
       {"no current yet", 8, 0, Calls{"ssid=office", "wpa_state=COMPLETED"}, "lab/1/1; office/0/3*"},
-      {"inactive", 2, 4, Calls{"wpa_state=INACTIVE"}, none},
       {"disconnected, current disabled", 1, 5, Calls{"wpa_state=DISCONNECTED"}, "lab/1/1; office/0/5"},
       {"no state line", 3, 4, Calls{DaemonScript::kNullLine, "ssid=office"}, officeConnecting},
       {"no report", 0, 4, std::nullopt, none},

@@ -12,6 +12,7 @@
 #include "core/WifiHostSettings.h"
 #include "jni/BWifiPlatformService.h"
 #include "model/Text.h"
+#include "orv/OrvTestClock.h"
 #include "platform/Crypt.h"
 #include "tests/daemon/DaemonScript.h"
 
@@ -75,7 +76,10 @@ std::vector<int> work(int id) {
     CALL(setEncryption0, a, shared, 1 << (cycle % 5));
     CALL(setSsidBroadcasted0, a, shared, static_cast<jbyte>(cycle % 3));
     ok &= Env::texts(CALL(getWepKeys0, a, shared)).size() == 4 && JNI_NAME(saveHostSettings0)(java.env(), nullptr);
-    CALL(getNetworkStatus0, a, shared);
+    CALL(getNetworkStatus0, a, shared);  // refreshes the list when the clock has moved on
+    CALL(getDaemonStatus0, a);
+    if (id == 0) orv_test::advanceClock(5000);
+    if (cycle % 16 == id % 16) CALL(roamNetworks0, a);
     CALL(getNetworkDatabaseSsids0, a);
     ok &= Env::ascii(CALL(getEAPIdentity0, a, own)) == std::to_string(cycle) &&
           CALL(getPriority0, a, own) == cycle + 1 && CALL(getPreSharedKey0, a, own) != nullptr;
@@ -90,6 +94,7 @@ std::vector<int> work(int id) {
 
 TEST(NativeStress, SixteenThreadsKeepTheDatabaseConsistent) {
   WifiHostSettings::destroyInstance();
+  orv_test::setClock(1000000);
   script().reset().adapters({"wlan0"}).networks({"0\ts0\tany\t[CURRENT]", "1\ts1\tany", "2\ts2\tany", "3\ts3\tany"});
   script().scanResults({}).status({"wpa_state=COMPLETED", "ssid=s0"}).nextNetworkId(9);
   for (const char* operation : {"addNetwork", "removeNetwork", "setNetworkVariable", "saveConfig", "reloadConfig",
@@ -106,6 +111,7 @@ TEST(NativeStress, SixteenThreadsKeepTheDatabaseConsistent) {
   std::vector<std::string> ssids;
   for (jobject s : Env::texts(CALL(getNetworkDatabaseSsids0, java.string("wlan0")))) ssids.push_back(Env::ascii(s));
   EXPECT_EQ((std::vector<std::string>{"s3", "s2", "s1", "s0"}), ssids);
+  orv_test::useSystemClock();
 }
 
 }  // namespace

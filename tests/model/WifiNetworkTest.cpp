@@ -2,104 +2,70 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <tuple>
 #include <string>
 #include <vector>
 
 namespace {
 
 using Flags = std::vector<int>;
+using N = WifiNetwork;
 
-// The flags that are set, by index.
-Flags raisedFlags(const WifiNetwork& network) {
-  Flags raised;
-  for (int flag = 0; flag < WifiNetwork::CHANGE_COUNT; ++flag) {
-    if (network.isChanged(static_cast<WifiNetwork::Change>(flag))) raised.push_back(flag);
-  }
-  return raised;
-}
+std::string show(const char* text) { return text == nullptr ? "<null>" : "\"" + std::string(text) + "\""; }
 
-TEST(WifiNetworkTest, TextsFollowTheTextRule) {
-  WifiNetwork network;
-  // Null and empty are the same value while nothing is stored.
-  EXPECT_FALSE(network.setPhase1("") || network.setPhase1(nullptr));
-  EXPECT_EQ(network.getPhase1(), nullptr);
-  // A text is copied, not kept.
+// Each step: a setter call (or several), its result, the flags it raised,
+// then phase 1 and WEP key 2 as stored. The text rule: null and "" are the
+// same while nothing is stored, copies are kept, an empty text replacing a
+// non-empty one is a change. WEP keys: "" clears, the setter is true for
+// any index below 4 even without a change.
+TEST(WifiNetworkTest, SettersFollowTheirRulesAndRaiseOnlyTheirFlag) {
+  N n;
   char caller[] = "first";
-  EXPECT_TRUE(network.setPhase1(caller));
-  caller[0] = 'X';
-  EXPECT_STREQ(network.getPhase1(), "first");
-  EXPECT_EQ(raisedFlags(network), Flags{WifiNetwork::CHANGED_Phase1});
-  // Equal text from another buffer, and the stored pointer itself: no change.
-  network.clearChanges();
-  EXPECT_FALSE(network.setPhase1(std::string("first").c_str()) || network.setPhase1(network.getPhase1()));
-  EXPECT_FALSE(network.hasChanges());
-  // An empty text replacing a non-empty one is stored and is a change; then
-  // neither null nor another empty text changes it.
-  EXPECT_TRUE(network.setPhase1(""));
-  EXPECT_FALSE(network.setPhase1(nullptr) || network.setPhase1(""));
-  EXPECT_STREQ(network.getPhase1(), "");
-  // Null replacing a non-empty text clears it.
-  network.clearChanges();
-  EXPECT_TRUE(network.setPhase1("third") && network.setPhase1(nullptr));
-  EXPECT_EQ(network.getPhase1(), nullptr);
-}
-
-TEST(WifiNetworkTest, NumbersAndTheirFlags) {
-  WifiNetwork network;
-  EXPECT_FALSE(network.setMode(NETWORK_MODE_UNKNOWN));  // the default
-  EXPECT_FALSE(network.hasChanges());
-  EXPECT_TRUE(network.setPriority(-1) && !network.setPriority(-1));
-  EXPECT_EQ(raisedFlags(network), Flags{WifiNetwork::CHANGED_Priority});
-
-  // A WEP index above 3 is refused and stores nothing.
-  network.clearChanges();
-  EXPECT_TRUE(network.setWepIndex(3) && !network.setWepIndex(4));
-  EXPECT_EQ(network.getWepIndex(), 3u);
-  EXPECT_EQ(raisedFlags(network), Flags{WifiNetwork::CHANGED_WepIndex});
-
-  // ssidBroadcasted raises its flag even for the value it holds.
-  network.clearChanges();
-  EXPECT_TRUE(network.setSsidBroadcasted(false));
-  EXPECT_EQ(raisedFlags(network), Flags{WifiNetwork::CHANGED_SsidBroadcasted});
-
-  // Status and identifier have no flag.
-  network.clearChanges();
-  EXPECT_TRUE(network.setStatus(NETWORK_STATUS_CONNECTED) && network.setNetworkId(200));
-  EXPECT_FALSE(network.hasChanges());
-
-  // hasChanges sees every one of the 33 flags.
-  for (int flag = 0; flag < WifiNetwork::CHANGE_COUNT; ++flag, network.clearChanges()) {
-    EXPECT_TRUE(network.setChanged(static_cast<WifiNetwork::Change>(flag), true) && network.hasChanges()) << flag;
+  const std::tuple<std::function<bool()>, bool, Flags, std::string> steps[] = {
+      {[&] { return n.setPhase1("") || n.setPhase1(nullptr) || n.setMode(NETWORK_MODE_UNKNOWN); }, false, {},
+       "<null> <null>"},
+      {[&] { return n.setPhase1(caller); }, true, {N::CHANGED_Phase1}, "\"first\" <null>"},
+      {[&] { caller[0] = 'X'; return n.setPhase1(std::string("first").c_str()) || n.setPhase1(n.getPhase1()); },
+       false, {}, "\"first\" <null>"},
+      {[&] { return n.setPhase1(""); }, true, {N::CHANGED_Phase1}, "\"\" <null>"},
+      {[&] { return n.setPhase1(nullptr) || n.setPhase1(""); }, false, {}, "\"\" <null>"},
+      {[&] { return n.setPhase1("third") && n.setPhase1(nullptr); }, true, {N::CHANGED_Phase1}, "<null> <null>"},
+      {[&] { return n.setWepKey(4, "key") || n.setWepKeyChanged(true, 4) || n.setWepIndex(4); }, false, {},
+       "<null> <null>"},
+      {[&] { return n.setWepKey(2, ""); }, true, {}, "<null> <null>"},
+      {[&] { return n.setWepKey(2, "abc"); }, true, {N::CHANGED_WepKey2}, "<null> \"abc\""},
+      {[&] { return n.setWepKey(2, std::string("abc").c_str()); }, true, {}, "<null> \"abc\""},
+      {[&] { return n.setWepKey(2, ""); }, true, {N::CHANGED_WepKey2}, "<null> <null>"},
+      {[&] { return n.setWepKey(2, "abc") && n.setWepKey(2, nullptr); }, true, {N::CHANGED_WepKey2}, "<null> <null>"},
+      {[&] { return n.setPriority(-1) && !n.setPriority(-1); }, true, {N::CHANGED_Priority}, "<null> <null>"},
+      {[&] { return n.setWepIndex(3) && !n.setWepIndex(3) && n.getWepIndex() == 3; }, true, {N::CHANGED_WepIndex},
+       "<null> <null>"},
+      // Raised even for the value it holds.
+      {[&] { return n.setSsidBroadcasted(false); }, true, {N::CHANGED_SsidBroadcasted}, "<null> <null>"},
+      // No flags of their own.
+      {[&] { return n.setStatus(NETWORK_STATUS_CONNECTED) && n.setNetworkId(200); }, true, {}, "<null> <null>"},
+      {[&] {
+         for (uint32_t i = 0; i < 4; ++i) n.setWepKey(i, std::to_string(i).c_str());
+         return std::string(n.getWepKey(3)) == "3";
+       },
+       true, {N::CHANGED_WepKey0, N::CHANGED_WepKey1, N::CHANGED_WepKey2, N::CHANGED_WepKey3}, "<null> \"2\""},
+  };
+  for (const auto& [act, result, flags, stored] : steps) {
+    SCOPED_TRACE(stored);
+    EXPECT_EQ(act(), result);
+    Flags raised;
+    for (int flag = 0; flag < N::CHANGE_COUNT; ++flag) {
+      if (n.isChanged(static_cast<N::Change>(flag))) raised.push_back(flag);
+    }
+    EXPECT_EQ(raised, flags);
+    EXPECT_EQ(n.hasChanges(), !flags.empty());
+    EXPECT_EQ(show(n.getPhase1()) + " " + show(n.getWepKey(2)), stored);
+    n.clearChanges();
   }
-}
-
-TEST(WifiNetworkTest, WepKeysFollowTheWepKeyRule) {
-  WifiNetwork network;
-  EXPECT_FALSE(network.setWepKey(4, "key") || network.setWepKeyChanged(true, 4));
-  // An empty key on an empty slot: true, but nothing changes.
-  EXPECT_TRUE(network.setWepKey(2, ""));
-  EXPECT_FALSE(network.hasChanges());
-  // The same key again: true, but only the first raised the flag.
-  EXPECT_TRUE(network.setWepKey(2, "abc"));
-  EXPECT_EQ(raisedFlags(network), Flags{WifiNetwork::CHANGED_WepKey2});
-  network.clearChanges();
-  EXPECT_TRUE(network.setWepKey(2, std::string("abc").c_str()));
-  EXPECT_FALSE(network.hasChanges());
-  // An empty key clears a stored one, unlike the text rule; so does null.
-  EXPECT_TRUE(network.setWepKey(2, ""));
-  EXPECT_EQ(network.getWepKey(2), nullptr);
-  EXPECT_EQ(raisedFlags(network), Flags{WifiNetwork::CHANGED_WepKey2});
-  EXPECT_TRUE(network.setWepKey(2, "abc"));
-  network.clearChanges();
-  EXPECT_TRUE(network.setWepKey(2, nullptr));
-  EXPECT_EQ(network.getWepKey(2), nullptr);
-  EXPECT_TRUE(network.isWepKeyChanged(2));
-
-  // Each key has a slot and a flag of its own.
-  for (uint32_t index = 0; index < 4; ++index) EXPECT_TRUE(network.setWepKey(index, std::to_string(index).c_str()));
-  EXPECT_EQ(raisedFlags(network), (Flags{WifiNetwork::CHANGED_WepKey0, WifiNetwork::CHANGED_WepKey1,
-                                         WifiNetwork::CHANGED_WepKey2, WifiNetwork::CHANGED_WepKey3}));
-  EXPECT_STREQ(network.getWepKey(3), "3");
+  for (int flag = 0; flag < N::CHANGE_COUNT; ++flag, n.clearChanges()) {
+    EXPECT_TRUE(n.setChanged(static_cast<N::Change>(flag), true) && n.hasChanges()) << flag;
+  }
 }
 
 }  // namespace

@@ -33,38 +33,16 @@ Lines dumpOf(WifiHostSettings* settings) {
 
 // The dump of a record "zero" with nothing set but the mode.
 const Lines kZeroRecord = {
-    "Network Database: ",
-    "\tNetwork SSID    : zero",
-    "\tNetwork BSSID   : ",
-    "\tChannel         : 0",
-    "\tStrength        : 0",
-    "\tSSID Broadcast  : no",
-    "\tPriority        : 0",
-    "\tNetwork Mode    : MANAGED",
-    "\tProtocol        : UNKNOWN",
-    "\tKeyManagement   : UNKNOWN",
-    "\tPairwise        : UNKNOWN",
-    "\tGroup           : UNKNOWN",
-    "\tEAP Modes       : UNKNOWN",
-    "\tAUTH_ALG        : UNKNOWN",
-    "\tPre Shared Key  : ",
-    "\tEAP Identity                  : ",
-    "\tEAP Anonymous Identity        : ",
-    "\tEAP Password                  : ",
-    "\tOuter Private Key Password    : ",
-    "\tOuter CA Certificate File     : ",
-    "\tOuter CA Certificate Path     : ",
-    "\tOuter Client Certificate      : ",
-    "\tOuter Private Key File        : ",
-    "\tPhase 1                       : ",
-    "\tPhase 2                       : ",
-    "\tInner Private Key Password    : ",
-    "\tInner CA Certificate File     : ",
-    "\tInner CA Certificate Path     : ",
-    "\tInner Client Certificate      : ",
-    "\tInner Private Key File        : ",
-    "",
-    "Current WPA_STATUS        : UNKNOWN",
+    "Network Database: ", "\tNetwork SSID    : zero", "\tNetwork BSSID   : ", "\tChannel         : 0",
+    "\tStrength        : 0", "\tSSID Broadcast  : no", "\tPriority        : 0", "\tNetwork Mode    : MANAGED",
+    "\tProtocol        : UNKNOWN", "\tKeyManagement   : UNKNOWN", "\tPairwise        : UNKNOWN",
+    "\tGroup           : UNKNOWN", "\tEAP Modes       : UNKNOWN", "\tAUTH_ALG        : UNKNOWN", "\tPre Shared Key  : ",
+    "\tEAP Identity                  : ", "\tEAP Anonymous Identity        : ", "\tEAP Password                  : ",
+    "\tOuter Private Key Password    : ", "\tOuter CA Certificate File     : ", "\tOuter CA Certificate Path     : ",
+    "\tOuter Client Certificate      : ", "\tOuter Private Key File        : ", "\tPhase 1                       : ",
+    "\tPhase 2                       : ", "\tInner Private Key Password    : ", "\tInner CA Certificate File     : ",
+    "\tInner CA Certificate Path     : ", "\tInner Client Certificate      : ", "\tInner Private Key File        : ",
+    "", "Current WPA_STATUS        : UNKNOWN",
 };
 
 using DatabaseDumpTest = HostFixture;
@@ -96,17 +74,11 @@ TEST_F(DatabaseDumpTest, UnloadedEmptyAndFullRecordsLineForLine) {
   net->setWepKey(3, "w3");
   net->setWepIndex(3);
   const Lines values = {
-      "\tChannel         : 11",
-      "\tStrength        : -3",
-      "\tSSID Broadcast  : yes",
-      "\tPriority        : 7",
-      "\tNetwork Mode    : ADHOC",
-      "\tProtocol        : WPA RSN",
-      "\tKeyManagement   : NONE WPA_EAP WPA_PSK WPA_NONE IEEE8021X",
-      "\tPairwise        : TKIP CCMP NONE",
+      "\tChannel         : 11", "\tStrength        : -3", "\tSSID Broadcast  : yes", "\tPriority        : 7",
+      "\tNetwork Mode    : ADHOC", "\tProtocol        : WPA RSN",
+      "\tKeyManagement   : NONE WPA_EAP WPA_PSK WPA_NONE IEEE8021X", "\tPairwise        : TKIP CCMP NONE",
       "\tGroup           : TKIP WEP104 WEP40",
-      "\tEAP Modes       : TLS PEAP TTLS MD5 LEAP MSCHAPV2 GTC OTP PSK FAST PAX",
-      "\tAUTH_ALG        : LEAP",
+      "\tEAP Modes       : TLS PEAP TTLS MD5 LEAP MSCHAPV2 GTC OTP PSK FAST PAX", "\tAUTH_ALG        : LEAP",
   };
   // Text field i holds "t<i>"; from the pre-shared key on the dump prints
   // them in this order.

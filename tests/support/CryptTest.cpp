@@ -39,15 +39,9 @@ std::string expectOutcome(bool succeeds, Operation operation, const char* input)
   return text;
 }
 
-std::string seal(const std::string& plain) {
-  return expectOutcome(true, Crypt::encrypt, plain.c_str());
-}
-std::string unseal(const std::string& text) {
-  return expectOutcome(true, Crypt::decrypt, text.c_str());
-}
-void expectRefused(Operation operation, const char* input) {
-  expectOutcome(false, operation, input);
-}
+std::string seal(const std::string& plain) { return expectOutcome(true, Crypt::encrypt, plain.c_str()); }
+std::string unseal(const std::string& text) { return expectOutcome(true, Crypt::decrypt, text.c_str()); }
+void expectRefused(Operation operation, const char* input) { expectOutcome(false, operation, input); }
 
 // Every test has a key file of its own in a private directory.
 class CryptTest : public ::testing::Test {
@@ -73,8 +67,7 @@ class CryptTest : public ::testing::Test {
 TEST_F(CryptTest, RoundTripsWithAFreshNonceEachTime) {
   std::string allBytes;
   for (int c = 1; c < 256; ++c) allBytes += static_cast<char>(c);
-  for (const std::string& text :
-       {std::string(), std::string("secret"), allBytes, std::string(100000, 'k')}) {
+  for (const std::string& text : {std::string(), std::string("secret"), allBytes, std::string(100000, 'k')}) {
     std::string sealed = seal(text);
     // Base64 of version, nonce, cipher text as long as the text, and tag.
     EXPECT_EQ(sealed.size(), 4 * ((kOverhead + text.size() + 2) / 3));
@@ -85,16 +78,10 @@ TEST_F(CryptTest, RoundTripsWithAFreshNonceEachTime) {
 
 TEST_F(CryptTest, RefusesAlteredTruncatedAndForeignInputWithOneReportEach) {
   std::string sealed = seal("correct horse battery staple");
-  std::vector<std::string> refused = {
-      sealed.substr(0, sealed.size() - 4),  // last group (end of the tag) cut
-      sealed.substr(0, sealed.size() - 1),
-      sealed.substr(0, 16),  // shorter than nonce and tag
-      "",
-      "!!!!",
-      "AAAA",
-      "plain text, never encrypted",
-      sealed + "\n",
-  };
+  // The last group (end of the tag) cut, shorter than nonce and tag, not base64.
+  std::vector<std::string> refused = {sealed.substr(0, sealed.size() - 4), sealed.substr(0, sealed.size() - 1),
+                                      sealed.substr(0, 16), "", "!!!!", "AAAA", "plain text, never encrypted",
+                                      sealed + "\n"};
   // Any one character replaced by another: version, nonce, cipher text, tag.
   for (size_t i = 0; i < sealed.size() && sealed[i] != '='; ++i) {
     std::string altered = sealed;
@@ -114,38 +101,31 @@ TEST_F(CryptTest, RefusesAlteredTruncatedAndForeignInputWithOneReportEach) {
   EXPECT_EQ(unseal(sealed), "correct horse battery staple");
 }
 
-TEST_F(CryptTest, TextSealedUnderAnotherKeyIsRefused) {
+// A key file is made private on first use; a text sealed under another key,
+// or with a key file others can reach, is refused and leaves the key alone.
+TEST_F(CryptTest, KeyFilesArePrivateAndKeysApart) {
   std::string sealedA = seal("for key A");
-  useKey("other.key");
-  expectRefused(Crypt::decrypt, sealedA.c_str());
-  std::string sealedB = seal("for key B");
-  useKey("crypt.key");
-  EXPECT_EQ(unseal(sealedA), "for key A");
-  expectRefused(Crypt::decrypt, sealedB.c_str());
-}
-
-TEST_F(CryptTest, KeyFileIsCreatedPrivateAndOneOthersCanReachIsRefused) {
   std::string path = useKey("keys/crypt.key");
+  expectRefused(Crypt::decrypt, sealedA.c_str());
   mode_t previous = umask(0277);  // the owner must still be able to read it back
-  std::string sealed = seal("guarded");
+  std::string sealedB = seal("for key B");
   umask(previous);
   struct stat st;
   ASSERT_EQ(stat(path.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISREG(st.st_mode));
-  EXPECT_EQ(st.st_mode & 07777, 0600u);
-  EXPECT_EQ(st.st_size, 32);
-
+  EXPECT_TRUE(S_ISREG(st.st_mode) && (st.st_mode & 07777) == 0600 && st.st_size == 32);
   for (mode_t mode : {0644, 0640, 0602}) {
     SCOPED_TRACE(mode);
     ASSERT_EQ(chmod(path.c_str(), mode), 0);
     useKey("keys/crypt.key");
     expectRefused(Crypt::encrypt, "secret");
-    expectRefused(Crypt::decrypt, sealed.c_str());
+    expectRefused(Crypt::decrypt, sealedB.c_str());
   }
-  // The refusal left the key alone: with the mode put right it opens again.
   ASSERT_EQ(chmod(path.c_str(), 0600), 0);
   useKey("keys/crypt.key");
-  EXPECT_EQ(unseal(sealed), "guarded");
+  EXPECT_EQ(unseal(sealedB), "for key B");
+  useKey("crypt.key");
+  EXPECT_EQ(unseal(sealedA), "for key A");
+  expectRefused(Crypt::decrypt, sealedB.c_str());
 }
 
 }  // namespace

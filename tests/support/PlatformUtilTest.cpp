@@ -3,52 +3,36 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstdlib>
+#include <future>
 #include <string>
-#include <thread>
 
 #include "platform/WinKernel.h"
 #include "winkernel/KernelSupport.h"
 
 namespace {
 
-using std::chrono::milliseconds;
-
 // The mutexes the library makes itself, and the named one it is handed by
 // the refresh watchdog: both are re-entrant for the holding thread and keep
 // out every other thread until the last level is given back.
 TEST(PlatformUtilTest, MutexIsReentrantForTheHoldingThreadOnly) {
-  std::string space = "pu-" + std::to_string(getpid());
-  setenv(winkernel::kNamespaceVariable, space.c_str(), 1);
+  setenv(winkernel::kNamespaceVariable, ("pu-" + std::to_string(getpid())).c_str(), 1);
   for (bool named : {false, true}) {
     SCOPED_TRACE(named ? "named" : "unnamed");
-    PlatformUtil::MutexHandle mutex = nullptr;
-    if (named) {
-      mutex = CreateMutexA(nullptr, FALSE, "guard");
-    } else {
-      PlatformUtil::createMutex(&mutex);
-    }
+    PlatformUtil::MutexHandle mutex = named ? CreateMutexA(nullptr, FALSE, "guard") : nullptr;
+    if (!named) PlatformUtil::createMutex(&mutex);
     ASSERT_NE(mutex, nullptr);
-
     PlatformUtil::lockMutex(&mutex);
     PlatformUtil::lockMutex(&mutex);  // must not block
-    std::atomic<bool> acquired{false};
-    std::thread other([&] {
+    std::future<void> other = std::async(std::launch::async, [&] {
       PlatformUtil::lockMutex(&mutex);
-      acquired = true;
       PlatformUtil::unlockMutex(&mutex);
     });
-    std::this_thread::sleep_for(milliseconds(150));
-    EXPECT_FALSE(acquired);
-    PlatformUtil::unlockMutex(&mutex);
-    std::this_thread::sleep_for(milliseconds(150));
-    EXPECT_FALSE(acquired) << "still held once by the first thread";
-    PlatformUtil::unlockMutex(&mutex);
-    other.join();
-    EXPECT_TRUE(acquired);
-
+    for (int level = 2; level > 0; --level) {
+      EXPECT_EQ(other.wait_for(std::chrono::milliseconds(150)), std::future_status::timeout) << level;
+      PlatformUtil::unlockMutex(&mutex);
+    }
+    other.get();
     PlatformUtil::destroyMutex(&mutex);
     EXPECT_EQ(mutex, nullptr);
   }

@@ -39,11 +39,9 @@ TEST(XWriterTest, AttrEscapesMarkupAndControlBytesAndPassesUtf8) {
 }
 
 TEST(XWriterTest, DocumentWithEveryByteIsWellFormedAndReadsBack) {
-  if (std::system("xmllint --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xmllint";
   // Every ASCII byte but NUL, then UTF-8. A parser hands back control bytes
   // as U+FFFD; tab, LF and CR survive attribute value normalisation.
-  std::string value;
-  std::string expected;
+  std::string value, expected;
   for (int c = 1; c < 0x80; ++c) {
     value += static_cast<char>(c);
     bool replaced = (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F;
@@ -56,26 +54,18 @@ TEST(XWriterTest, DocumentWithEveryByteIsWellFormedAndReadsBack) {
   value += "caf\xE9\xC3(\xED\xA0\x80\xEF\xBF\xBF";
   expected += std::string("caf") + kReplacement + kReplacement + "(";
   for (int i = 0; i < 6; ++i) expected += kReplacement;
-
+  expected += "\n";  // xmllint ends its answer with a line break
   std::string path = (std::filesystem::temp_directory_path() / "xwriter-XXXXXX").string();
-  int descriptor = mkstemp(path.data());
-  ASSERT_GE(descriptor, 0);
-  std::FILE* file = fdopen(descriptor, "wb");
+  std::FILE* file = fdopen(mkstemp(path.data()), "wb");
   ASSERT_NE(file, nullptr);
-  FileXWriter(file)
-      .w("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<r ")
-      .attr("v", value.c_str())
-      .w("/>");
+  FileXWriter(file).w("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<r ").attr("v", value.c_str()).w("/>");
   std::fclose(file);
-
-  EXPECT_EQ(std::system(("xmllint --noout '" + path + "'").c_str()), 0);
+  // xmllint answers only for a well-formed document.
   std::FILE* parsed = popen(("xmllint --xpath 'string(/r/@v)' '" + path + "'").c_str(), "r");
-  ASSERT_NE(parsed, nullptr);
   std::string read;
   for (int c; (c = std::fgetc(parsed)) != EOF;) read += static_cast<char>(c);
   EXPECT_EQ(pclose(parsed), 0);
   unlink(path.c_str());
-  if (!read.empty() && read.back() == '\n') read.pop_back();  // added by xmllint
   EXPECT_EQ(read, expected);
 }
 

@@ -25,18 +25,13 @@ class JniStressTest {
     static Callable<Long> worker(int id, long deadline) {
         return () -> {
             Random random = new Random(id);
-            String cipherText = encrypt("secret " + id);
-            String own = "own" + id;
-            String renamed = own + "x";
+            String cipherText = encrypt("secret " + id), own = "own" + id, renamed = own + "x";
             long cycles = 0;
             for (; System.nanoTime() < deadline; cycles++) {
-                String shared = SHARED.get(random.nextInt(SHARED.size()));
-                String identity = "id " + cycles;
+                String shared = SHARED.get(random.nextInt(SHARED.size())), identity = "id " + cycles;
                 int priority = random.nextInt(255) + 1;
-                assertTrue(addNetwork0(A, own), own);
-                assertTrue(setEAPIdentity0(A, own, identity) && setPriority0(A, own, (byte) priority)
-                        && setPreSharedKey0(A, own, cipherText), own);
-
+                assertTrue(addNetwork0(A, own) && setEAPIdentity0(A, own, identity)
+                        && setPriority0(A, own, (byte) priority) && setPreSharedKey0(A, own, cipherText), own);
                 setEAPIdentity0(A, shared, own);
                 assertTrue(setWepKey0(A, shared, id % 4, String.valueOf(id)), shared);
                 setEncryption0(A, shared, 1 << random.nextInt(5));
@@ -47,10 +42,8 @@ class JniStressTest {
                 if (id == 0) advanceClock(5000);
                 if (id == 0 && cycles % 64 == 0) clearCalls();
                 assertTrue(saveHostSettings0());
-
-                assertEquals(identity, getEAPIdentity0(A, own), own);
-                assertEquals(priority, getPriority0(A, own), own);
-                assertEquals("secret " + id, decrypt(getPreSharedKey0(A, own)), own);
+                assertEquals(List.of(identity, priority, "secret " + id), List.of(getEAPIdentity0(A, own),
+                        getPriority0(A, own), decrypt(getPreSharedKey0(A, own))), own);
                 List<String> ssids = Arrays.asList(getNetworkDatabaseSsids0(A));
                 assertTrue(Set.copyOf(ssids).size() == ssids.size() && ssids.containsAll(SHARED) && ssids.contains(own),
                         ssids::toString);
@@ -77,8 +70,6 @@ class JniStressTest {
         List.of("addNetwork", "removeNetwork", "setNetworkVariable", "setNetworkBssid", "saveConfig", "reloadConfig",
                 "selectNetwork", "disconnectNetwork", "reconnect").forEach(operation -> result(operation, true));
         nextNetworkId(9);
-        assertArrayEquals(new String[] {"s3", "s2", "s1", "s0"}, getNetworkDatabaseSsids0(A));
-
         long deadline = System.nanoTime() + TimeUnit.MILLISECONDS.toNanos(RUN_MILLIS);
         List<Callable<Long>> workers = new ArrayList<>();
         for (int i = 0; i < THREADS; i++) workers.add(worker(i, deadline));
@@ -98,8 +89,7 @@ class JniStressTest {
             assertEquals("last", getEAPIdentity0(A, "own" + i));
         }
         List<String> ssids = Arrays.asList(getNetworkDatabaseSsids0(A));
-        assertEquals(expected, new TreeSet<>(ssids));
-        assertEquals(expected.size(), ssids.size(), ssids.toString());
+        assertEquals(List.of(expected, expected.size()), List.of(new TreeSet<>(ssids), ssids.size()));
         for (String shared : SHARED) {
             String identity = getEAPIdentity0(A, shared);
             assertTrue(identity == null || identity.matches("own\\d+"), shared + ": " + identity);
