@@ -32,7 +32,7 @@ if(NOT EXISTS ${WIRELESS_WINE_PREFIX}/system.reg)
   message(STATUS "Creating the wine prefix ${WIRELESS_WINE_PREFIX}")
   find_program(WIRELESS_WINEBOOT wineboot REQUIRED)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${WIRELESS_WINE_PREFIX} WINEDEBUG=-all
-                          ${WIRELESS_WINEBOOT} --init
+                          WINEARCH=win64 ${WIRELESS_WINEBOOT} --init
                   RESULT_VARIABLE wineboot_failed)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${WIRELESS_WINE_PREFIX} wineserver --wait)
   if(wineboot_failed OR NOT EXISTS ${WIRELESS_WINE_PREFIX}/system.reg)

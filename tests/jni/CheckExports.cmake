@@ -6,7 +6,7 @@
 # missing or not listed.
 if(DEFINED OBJDUMP)
   set(command ${OBJDUMP} -p ${LIBRARY})
-  set(pattern "^\t\\[ *[0-9]+\\] (.+)$")
+  set(pattern "^\t\\[ *[0-9]+\\] ([A-Za-z_][A-Za-z0-9_@]*)$")
 else()
   set(command ${NM} -D --defined-only ${LIBRARY})
   set(pattern "^[0-9a-fA-F]+ T (.+)$")

@@ -122,6 +122,7 @@ TEST_F(HostSettingsXmlTest, FullFormClassifiesAndConfiguresEachSecurityKind) {
 }
 
 TEST_F(HostSettingsXmlTest, AwkwardTextsStayWellFormedAndReadBack) {
+  if (!kXmllint) GTEST_SKIP() << "no xmllint";
   for (const std::string ssid : {"quote\" less< amp& gt> apos' &amp;", "caf\xC3\xA9 \xE2\x98\x95"}) {
     SCOPED_TRACE(ssid);
     load({});

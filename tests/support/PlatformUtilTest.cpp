@@ -20,8 +20,9 @@ using std::chrono::milliseconds;
 // the refresh watchdog: both are re-entrant for the holding thread and keep
 // out every other thread until the last level is given back.
 TEST(PlatformUtilTest, MutexIsReentrantForTheHoldingThreadOnly) {
-  std::string space = "pu-" + std::to_string(getpid());
-  setenv(winkernel::kNamespaceVariable, space.c_str(), 1);
+  static std::string space;
+  space = std::string(winkernel::kNamespaceVariable) + "=pu-" + std::to_string(getpid());
+  putenv(space.data());
   for (bool named : {false, true}) {
     SCOPED_TRACE(named ? "named" : "unnamed");
     PlatformUtil::MutexHandle mutex = nullptr;
