@@ -125,7 +125,8 @@ bool readKeyFile(const std::string& path, unsigned char* key, bool& missing, std
                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
   if (file.handle == INVALID_HANDLE_VALUE) {
     DWORD openError = GetLastError();
-    missing = openError == ERROR_FILE_NOT_FOUND;
+    // Without its directory the file is missing too, as ENOENT says on POSIX.
+    missing = openError == ERROR_FILE_NOT_FOUND || openError == ERROR_PATH_NOT_FOUND;
     if (!missing) error = describeError("cannot open key file " + path);
     return false;
   }

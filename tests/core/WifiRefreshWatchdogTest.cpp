@@ -69,14 +69,14 @@ class PeerProcess {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE childInput = nullptr;
     HANDLE childOutput = nullptr;
-    HANDLE output = nullptr;
+    HANDLE outputEnd = nullptr;
     if (!CreatePipe(&childInput, &input_, &inheritable, 0)) return;
-    if (!CreatePipe(&output, &childOutput, &inheritable, 0)) {
+    if (!CreatePipe(&outputEnd, &childOutput, &inheritable, 0)) {
       CloseHandle(childInput);
       return;
     }
     SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(output, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(outputEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -90,12 +90,12 @@ class PeerProcess {
     CloseHandle(childInput);
     CloseHandle(childOutput);
     if (!started) {
-      CloseHandle(output);
+      CloseHandle(outputEnd);
       return;
     }
     CloseHandle(process.hThread);
     process_ = process.hProcess;
-    this->output = _fdopen(_open_osfhandle(reinterpret_cast<intptr_t>(output), _O_RDONLY), "r");
+    output = _fdopen(_open_osfhandle(reinterpret_cast<intptr_t>(outputEnd), _O_RDONLY), "r");
   }
   void closeInput() { CloseHandle(input_); }
   void kill() { TerminateProcess(process_, 9); }
@@ -188,7 +188,7 @@ class Peer {
   std::string line() {
     char text[128] = {};
     if (process_.output == nullptr || std::fgets(text, sizeof text, process_.output) == nullptr) return "";
-    text[std::strcspn(text, "\n")] = '\0';
+    text[std::strcspn(text, "\r\n")] = '\0';  // Windows ends lines with \r\n
     return text;
   }
 
