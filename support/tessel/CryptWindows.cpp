@@ -61,6 +61,20 @@ BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO modeInfo(const unsigned char* nonce, const
 
 bool fitsUlong(size_t length) { return length <= 0xFFFFFFFFu; }
 
+// BCryptEncrypt (which writes the tag) or BCryptDecrypt (which checks it)
+// over the whole text at once.
+bool runGcm(decltype(&BCryptEncrypt) cipher, const unsigned char* key, const unsigned char* nonce,
+            const unsigned char* aad, size_t aadLength, const unsigned char* in, size_t length,
+            unsigned char* out, const unsigned char* tag) {
+  GcmKey gcm(key);
+  if (gcm.handle() == nullptr || !fitsUlong(aadLength) || !fitsUlong(length)) return false;
+  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info = modeInfo(nonce, aad, aadLength, tag);
+  ULONG written = 0;
+  return succeeded(cipher(gcm.handle(), const_cast<PUCHAR>(in), static_cast<ULONG>(length), &info,
+                          nullptr, 0, out, static_cast<ULONG>(length), &written, 0)) &&
+         written == length;
+}
+
 std::string describeError(const std::string& what) {
   return what + ": error " + std::to_string(GetLastError());
 }
@@ -91,27 +105,13 @@ void wipe(void* data, size_t length) { SecureZeroMemory(data, length); }
 bool seal(const unsigned char* key, const unsigned char* nonce, const unsigned char* aad,
           size_t aadLength, const unsigned char* in, size_t length, unsigned char* out,
           unsigned char* tag) {
-  GcmKey gcm(key);
-  if (gcm.handle() == nullptr || !fitsUlong(aadLength) || !fitsUlong(length)) return false;
-  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info = modeInfo(nonce, aad, aadLength, tag);
-  ULONG written = 0;
-  return succeeded(BCryptEncrypt(gcm.handle(), const_cast<PUCHAR>(in), static_cast<ULONG>(length),
-                                 &info, nullptr, 0, out, static_cast<ULONG>(length), &written,
-                                 0)) &&
-         written == length;
+  return runGcm(BCryptEncrypt, key, nonce, aad, aadLength, in, length, out, tag);
 }
 
 bool open(const unsigned char* key, const unsigned char* nonce, const unsigned char* aad,
           size_t aadLength, const unsigned char* in, size_t length, unsigned char* out,
           const unsigned char* tag) {
-  GcmKey gcm(key);
-  if (gcm.handle() == nullptr || !fitsUlong(aadLength) || !fitsUlong(length)) return false;
-  BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info = modeInfo(nonce, aad, aadLength, tag);
-  ULONG written = 0;
-  return succeeded(BCryptDecrypt(gcm.handle(), const_cast<PUCHAR>(in), static_cast<ULONG>(length),
-                                 &info, nullptr, 0, out, static_cast<ULONG>(length), &written,
-                                 0)) &&
-         written == length;
+  return runGcm(BCryptDecrypt, key, nonce, aad, aadLength, in, length, out, tag);
 }
 
 const char* defaultKeyFile() { return "C:\\ProgramData\\tessel\\crypt.key"; }
