@@ -36,7 +36,9 @@
 #include <stdint.h>
 
 /* Everything else in the library is hidden; these are exported. */
-#if defined(__GNUC__)
+#if defined(_WIN32)
+#define WIRELESS_API __declspec(dllexport)
+#elif defined(__GNUC__)
 #define WIRELESS_API __attribute__((visibility("default")))
 #else
 #define WIRELESS_API

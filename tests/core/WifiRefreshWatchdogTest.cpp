@@ -1,9 +1,6 @@
 #include "core/WifiRefreshWatchdog.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -21,6 +18,19 @@
 #include "platform/WinKernel.h"
 #include "winkernel/KernelSupport.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <tlhelp32.h>
+#else
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -29,8 +39,85 @@ using std::chrono::steady_clock;
 const char kBlockName[] = "/wifi_shmem";
 const char kGuardName[] = "wifiMutex";
 
-// Threads of this process named as the watchdog thread (cut to the host's
-// 15 characters).
+// What the tests need of the host: counting this process's threads named as
+// the watchdog thread, and running watchdog_peer with its standard input
+// and output on pipes.
+#ifdef _WIN32
+int watchdogThreads() {
+  using Describe = HRESULT(WINAPI*)(HANDLE, PWSTR*);
+  auto describe = reinterpret_cast<Describe>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetThreadDescription")));
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (describe == nullptr || snapshot == INVALID_HANDLE_VALUE) return -1;
+  int found = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (bool more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    HANDLE thread = entry.th32OwnerProcessID == GetCurrentProcessId()
+                        ? OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID)
+                        : nullptr;
+    if (thread == nullptr) continue;
+    PWSTR name = nullptr;
+    found += describe(thread, &name) >= 0 && name != nullptr && wcscmp(name, L"tWifiRefreshWatchdog") == 0;
+    LocalFree(name);
+    CloseHandle(thread);
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+class PeerProcess {
+ public:
+  // Starts the peer; output is null when it could not be started.
+  explicit PeerProcess(const char* mode) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE childInput = nullptr;
+    HANDLE childOutput = nullptr;
+    HANDLE outputEnd = nullptr;
+    if (!CreatePipe(&childInput, &input_, &inheritable, 0)) return;
+    if (!CreatePipe(&outputEnd, &childOutput, &inheritable, 0)) {
+      CloseHandle(childInput);
+      return;
+    }
+    SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(outputEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childInput;
+    startup.hStdOutput = childOutput;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    std::string command = std::string("\"" WATCHDOG_PEER_PATH "\" ") + mode;
+    PROCESS_INFORMATION process{};
+    bool started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                  nullptr, &startup, &process);
+    CloseHandle(childInput);
+    CloseHandle(childOutput);
+    if (!started) {
+      CloseHandle(outputEnd);
+      return;
+    }
+    CloseHandle(process.hThread);
+    process_ = process.hProcess;
+    output = _fdopen(_open_osfhandle(reinterpret_cast<intptr_t>(outputEnd), _O_RDONLY), "r");
+  }
+  void closeInput() { CloseHandle(input_); }
+  void kill() { TerminateProcess(process_, 9); }
+  // The exit code, once the peer has ended.
+  int wait() {
+    DWORD code = 1;
+    WaitForSingleObject(process_, INFINITE);
+    GetExitCodeProcess(process_, &code);
+    CloseHandle(process_);
+    return static_cast<int>(code);
+  }
+  std::FILE* output = nullptr;
+
+ private:
+  HANDLE input_ = nullptr;
+  HANDLE process_ = nullptr;
+};
+#else
 int watchdogThreads() {
   int found = 0;
   for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
@@ -40,6 +127,40 @@ int watchdogThreads() {
   }
   return found;
 }
+
+class PeerProcess {
+ public:
+  explicit PeerProcess(const char* mode) {
+    int input[2];
+    int outputEnds[2];
+    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(outputEnds, O_CLOEXEC) != 0 || (pid_ = fork()) < 0) {
+      return;
+    }
+    if (pid_ == 0) {
+      dup2(input[0], STDIN_FILENO);
+      dup2(outputEnds[1], STDOUT_FILENO);
+      execl(WATCHDOG_PEER_PATH, "watchdog_peer", mode, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(input[0]);
+    close(outputEnds[1]);
+    input_ = input[1];
+    output = fdopen(outputEnds[0], "r");
+  }
+  void closeInput() { close(input_); }
+  void kill() { ::kill(pid_, SIGKILL); }
+  int wait() {
+    int status = -1;
+    waitpid(pid_, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::FILE* output = nullptr;
+
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;
+};
+#endif
 
 // Waits up to 20 seconds for `done`.
 template <typename Condition>
@@ -52,56 +173,50 @@ bool eventually(Condition done) {
 }
 
 // The helper program watchdog_peer as a second process, in this process's
-// kernel namespace. It reports "attached=A creator=C count=N" once its
-// watchdog is up, and destroys it when its standard input ends.
+// kernel namespace. As "watch" it reports "attached=A creator=C count=N"
+// once its watchdog is up, and destroys it when its standard input ends; as
+// "hold" it takes "wifiMutex", reports "holding" and keeps it.
 class Peer {
  public:
-  Peer() {
-    int input[2], output[2];
-    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0 || (pid_ = fork()) < 0) return;
-    if (pid_ == 0) {
-      dup2(input[0], STDIN_FILENO);
-      dup2(output[1], STDOUT_FILENO);
-      execl(WATCHDOG_PEER_PATH, "watchdog_peer", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(input[0]);
-    close(output[1]);
-    input_ = input[1];
-    output_ = fdopen(output[0], "r");
-  }
+  explicit Peer(const char* mode = "watch") : process_(mode) {}
   ~Peer() { finish(); }
 
   // The next line the peer prints, without its end.
   std::string line() {
     char text[128] = {};
-    if (output_ == nullptr || std::fgets(text, sizeof text, output_) == nullptr) return "";
-    return std::string(text, std::strcspn(text, "\n"));
+    if (process_.output == nullptr || std::fgets(text, sizeof text, process_.output) == nullptr) return "";
+    text[std::strcspn(text, "\r\n")] = '\0';  // Windows ends lines with \r\n
+    return text;
   }
 
   // Ends the peer; true when it destroyed its watchdog and exited cleanly.
   bool finish() {
-    if (input_ < 0) return false;
-    close(std::exchange(input_, -1));
-    const bool destroyed = line() == "destroyed";
-    std::fclose(output_);
-    int status = -1;
-    waitpid(pid_, &status, 0);
-    return destroyed && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (process_.output == nullptr) return false;
+    process_.closeInput();
+    bool destroyed = line() == "destroyed";
+    std::fclose(process_.output);
+    process_.output = nullptr;
+    return process_.wait() == 0 && destroyed;
+  }
+
+  // Ends the peer at once, whatever it holds.
+  void kill() {
+    process_.kill();
+    finish();
   }
 
  private:
-  pid_t pid_ = -1;
-  int input_ = -1;
-  std::FILE* output_ = nullptr;
+  PeerProcess process_;
 };
 
 class WifiRefreshWatchdogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string space = "wd-" + std::to_string(getpid()) + "-" + info->name();
-    setenv(winkernel::kNamespaceVariable, space.c_str(), 1);
+    static std::string space;
+    space = std::string(winkernel::kNamespaceVariable) + "=wd-" + std::to_string(getpid()) + "-" +
+            info->name();
+    putenv(space.data());
   }
   // Whatever a test did, the watchdogs it destroyed took the block and the
   // guard with them.
@@ -151,6 +266,28 @@ TEST_F(WifiRefreshWatchdogTest, FirstCreatesOthersOpenAlsoFromAnotherProcessAndT
   EXPECT_EQ(state(*local), "attached=1 creator=0 count=5");
   for (auto& peer : peers) EXPECT_TRUE(peer->finish());
   EXPECT_EQ(local->attachCount(), 1u);
+}
+
+// A killed process does not close its handles: Windows closes them for it,
+// while the POSIX stand-in keeps the name of a mutex such a process had
+// open. Only the block, which the holder never opened, must be gone.
+class KilledHolderTest : public WifiRefreshWatchdogTest {
+ protected:
+  void TearDown() override { EXPECT_EQ(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName), nullptr); }
+};
+
+TEST_F(KilledHolderTest, LeavesTheGuardAbandonedNotLocked) {
+  auto first = make();
+  {
+    Peer holder("hold");
+    ASSERT_EQ(holder.line(), "holding");
+    holder.kill();
+  }
+  // Taking the guard comes back abandoned and counts as taken.
+  EXPECT_EQ(first->attachCount(), 1u);
+  auto second = make();
+  EXPECT_TRUE(second->isAttached());
+  EXPECT_EQ(first->attachCount(), 2u);
 }
 
 TEST_F(WifiRefreshWatchdogTest, LastDetacherClosesOnlyABlockSemaphoreItsProcessMade) {

@@ -17,13 +17,12 @@ namespace {
 using Lines = std::vector<std::string>;
 
 Lines dumpOf(WifiHostSettings* settings) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  std::FILE* file = open_memstream(&buffer, &size);
+  std::FILE* file = std::tmpfile();
   settings->dumpTo(file);
+  std::string text;
+  std::rewind(file);
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
   std::fclose(file);
-  std::string text(buffer, size);
-  std::free(buffer);
   Lines lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);

@@ -16,7 +16,9 @@ namespace {
 // the refresh watchdog: both are re-entrant for the holding thread and keep
 // out every other thread until the last level is given back.
 TEST(PlatformUtilTest, MutexIsReentrantForTheHoldingThreadOnly) {
-  setenv(winkernel::kNamespaceVariable, ("pu-" + std::to_string(getpid())).c_str(), 1);
+  static std::string space;
+  space = std::string(winkernel::kNamespaceVariable) + "=pu-" + std::to_string(getpid());
+  putenv(space.data());
   for (bool named : {false, true}) {
     SCOPED_TRACE(named ? "named" : "unnamed");
     PlatformUtil::MutexHandle mutex = named ? CreateMutexA(nullptr, FALSE, "guard") : nullptr;

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
+#ifdef _WIN32
+// pclose gives the exit code itself.
+#define WIFEXITED(status) ((status) != -1)
+#define WEXITSTATUS(status) (status)
+#else
 #include <sys/wait.h>
+#endif
 
 #include <string>
 
