@@ -40,7 +40,6 @@ TEST(SupplicantTextTest, ValuesBetweenBareAndTheSupplicantsForm) {
       {"wep_key0", "0102030405", "0102030405", '='},
       {"wep_key0", "abcde", "\"abcde\"", '='},
       {"key_mgmt", "WPA-PSK WPA-EAP", "WPA-PSK WPA-EAP", '='},
-      {"priority", "-1", "-1", '='},
       {"bssid", "00:00:00:00:00:00", "any", '>'},
       {"bssid", "02:00:00:00:01:00", "02:00:00:00:01:00", '='},
   };

@@ -2,23 +2,17 @@ package com.quorvel.platwifi;
 
 import static com.quorvel.platwifi.BWifiPlatformService.*;
 import static com.quorvel.platwifi.NativeMethods.call;
-import static java.nio.charset.StandardCharsets.ISO_8859_1;
-import static java.nio.charset.StandardCharsets.UTF_8;
+import static java.nio.charset.StandardCharsets.*;
 import static org.junit.jupiter.api.Assertions.*;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
-import java.nio.ByteBuffer;
-import java.nio.file.Files;
-import java.nio.file.Path;
+import java.nio.file.*;
 import java.security.SecureRandom;
-import java.util.Base64;
-import java.util.List;
+import java.util.*;
 import java.util.function.BooleanSupplier;
 import javax.crypto.Cipher;
-import javax.crypto.spec.GCMParameterSpec;
-import javax.crypto.spec.SecretKeySpec;
-import org.junit.jupiter.api.BeforeAll;
-import org.junit.jupiter.api.Test;
+import javax.crypto.spec.*;
+import org.junit.jupiter.api.*;
 
 /**
  * The library with the supplicant backend on the real JVM, beside the
@@ -57,8 +51,8 @@ class SupplicantLibraryTest {
         assertTrue(unloadWifiSettings0());
         for (Object[] row : ROWS) {
             Object read = call((String) row[0], A, row[2].equals("wep") ? renamed : row[2]);
-            assertEquals(row[3] == null ? "encrypted" : String.valueOf(row[4]), read == null || row[3] != null
-                    ? String.valueOf(read) : "encrypted", row[0] + " after a new load");
+            assertEquals(row[3] == null ? "encrypted" : String.valueOf(row[4]),
+                    row[3] == null && read != null ? "encrypted" : String.valueOf(read), row[0] + " after a new load");
         }
     }
 
@@ -86,14 +80,15 @@ class SupplicantLibraryTest {
      * authenticated too.
      */
     static String encrypt(String text) throws Exception {
-        byte[] head = new byte[13];
-        new SecureRandom().nextBytes(head);
-        head[0] = 1;
+        byte[] plain = text.getBytes(UTF_8);
+        byte[] sealed = new byte[13 + plain.length + 16];
+        new SecureRandom().nextBytes(sealed);
+        sealed[0] = 1;
         byte[] key = Files.readAllBytes(Path.of(System.getenv("TESSEL_CRYPT_KEY_FILE")));
         Cipher cipher = Cipher.getInstance("AES/GCM/NoPadding");
-        cipher.init(Cipher.ENCRYPT_MODE, new SecretKeySpec(key, "AES"), new GCMParameterSpec(128, head, 1, 12));
-        cipher.updateAAD(new byte[] {1});
-        byte[] body = cipher.doFinal(text.getBytes(UTF_8));
-        return Base64.getEncoder().encodeToString(ByteBuffer.allocate(13 + body.length).put(head).put(body).array());
+        cipher.init(Cipher.ENCRYPT_MODE, new SecretKeySpec(key, "AES"), new GCMParameterSpec(128, sealed, 1, 12));
+        cipher.updateAAD(sealed, 0, 1);
+        cipher.doFinal(plain, 0, plain.length, sealed, 13);
+        return Base64.getEncoder().encodeToString(sealed);
     }
 }
