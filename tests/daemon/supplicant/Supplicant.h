@@ -7,7 +7,6 @@
 // directory.
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,18 +31,6 @@ inline std::string readFile(const std::string& path) {
   return text.str();
 }
 
-// count WPA-PSK networks named by two digits and 15 times "\xc3\xa9", which
-// the supplicant lists escaped: the list takes more than one reply.
-inline std::string manyNetworks(int count) {
-  std::string networks;
-  for (int i = 0; i < count; ++i) {
-    std::string ssid = "3" + std::to_string(i / 10) + "3" + std::to_string(i % 10);
-    for (int e = 0; e < 15; ++e) ssid += "c3a9";
-    networks += "network={\n\tssid=" + ssid + "\n\tpsk=\"passphrase " + std::to_string(i) + "\"\n}\n";
-  }
-  return networks;
-}
-
 class Supplicant {
  public:
   explicit Supplicant(const std::string& networks) {
@@ -63,8 +50,7 @@ class Supplicant {
       _exit(127);
     }
     for (int waited = 0; waited < 500 && waitpid(pid_, nullptr, WNOHANG) == 0; ++waited) {
-      struct stat socket;
-      if (stat(kControlSocket, &socket) == 0) return true;
+      if (access(kControlSocket, F_OK) == 0) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;

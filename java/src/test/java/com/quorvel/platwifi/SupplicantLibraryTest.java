@@ -2,83 +2,57 @@ package com.quorvel.platwifi;
 
 import static com.quorvel.platwifi.BWifiPlatformService.*;
 import static com.quorvel.platwifi.NativeMethods.call;
-import static java.nio.charset.StandardCharsets.ISO_8859_1;
-import static java.nio.charset.StandardCharsets.UTF_8;
+import static java.nio.charset.StandardCharsets.*;
 import static org.junit.jupiter.api.Assertions.*;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
-import java.nio.ByteBuffer;
-import java.nio.file.Files;
-import java.nio.file.Path;
+import java.nio.file.*;
 import java.security.SecureRandom;
-import java.util.Base64;
-import java.util.List;
+import java.util.*;
 import java.util.function.BooleanSupplier;
 import javax.crypto.Cipher;
-import javax.crypto.spec.GCMParameterSpec;
-import javax.crypto.spec.SecretKeySpec;
-import org.junit.jupiter.api.BeforeAll;
-import org.junit.jupiter.api.Test;
+import javax.crypto.spec.*;
+import org.junit.jupiter.api.*;
 
 /**
  * The library with the supplicant backend on the real JVM, beside the
- * supplicant that with_supplicant starts from networks.conf on "lo".
+ * supplicant that with_supplicant starts from networks.conf on "lo". The
+ * fields themselves are the C++ tests' matter; these rows prove the natives'
+ * paths: a number, a text, a secret, and a network renamed.
  */
 class SupplicantLibraryTest {
     static final String A = "lo";
     static final String CONFIG = System.getenv("WIRELESS_TEST_SUPPLICANT_CONFIG");
+
+    /** Getter, setter, network, value loaded (null: a secret), value set, line the saved file then holds. */
+    static final Object[][] ROWS = {
+        {"getPriority0", "setPriority0", "office", 5, (byte) 9, "priority=9"},
+        {"getEAPIdentity0", "setEAPIdentity0", "corp", "alice", "carol", "identity=\"carol\""},
+        {"getPreSharedKey0", "setPreSharedKey0", "office", null, "java passphrase", "psk=\"java passphrase\""},
+        {"getAuthentication0", "setAuthentication0", "wep", 2, 1, "auth_alg=OPEN"},
+    };
 
     @BeforeAll
     static void needsItsOwnSupplicant() {
         assumeTrue(CONFIG != null, "needs a supplicant: run through in-private-network with_supplicant");
     }
 
-    /** Getter, setter, network, value loaded from networks.conf, value set, line the saved file then holds. */
-    static final Object[][] ROWS = {
-        {"getPriority0", "setPriority0", "office", 5, (byte) 9, "priority=9"},
-        {"getProtocol0", "setProtocol0", "office", 2, 1, "proto=WPA"},
-        {"getBssid0", "setPreferredBssid0", "office", "00:00:00:00:00:00", "02:00:00:00:00:02", "bssid=02:00:00:00:00:02"},
-        {"getPreSharedKey0", "setPreSharedKey0", "office", "*", "java passphrase", "psk=\"java passphrase\""},
-        {"getEAPMethod0", "setEAPMethod0", "corp", 2, 1, "eap=TLS"},
-        {"getEAPIdentity0", "setEAPIdentity0", "corp", "alice", "carol", "identity=\"carol\""},
-        {"getCACertificate0", "setCACertificate0", "corp", "/etc/wireless/corp-ca.pem", "/etc/j.pem", "ca_cert=\"/etc/j.pem\""},
-        {"getClientCertificate20", "setClientCertificate20", "corp", null, "/etc/in.pem", "client_cert2=\"/etc/in.pem\""},
-        {"getTunnelPhase10", "setTunnelPhase10", "corp", "peaplabel=0", "peaplabel=1", "phase1=\"peaplabel=1\""},
-        {"getEAPPassword0", "setEAPPassword0", "corp", "*", "java password", "password=\"java password\""},
-        {"getPrivateKeyPassword0", "setPrivateKeyPassword0", "corp", "*", "java key", "private_key_passwd=\"java key\""},
-        {"getAuthentication0", "setAuthentication0", "wep", 2, 1, "auth_alg=OPEN"},
-    };
-
-    private static boolean secret(Object[] row) {
-        return ((String) row[0]).matches(".*(Password|PreSharedKey).*");
-    }
-
-    /** What the getter reads, a secret decrypted, as text. */
-    private static String read(Object[] row, Object ssid) throws Exception {
-        Object value = call((String) row[0], A, ssid);
-        return String.valueOf(secret(row) && value != null ? crypt(Cipher.DECRYPT_MODE, (String) value) : value);
-    }
-
     @Test
     void settersChangeWhatSaveWritesAndTheNextLoadReads() throws Exception {
-        for (Object[] row : ROWS) assertEquals(String.valueOf(row[3]), read(row, row[2]), row[0] + " " + row[2]);
-        for (Object[] row : ROWS) {
-            Object value = secret(row) ? crypt(Cipher.ENCRYPT_MODE, (String) row[4]) : row[4];
-            assertEquals(true, call((String) row[1], A, row[2], value), row[1] + " " + row[2]);
-        }
         String renamed = "w\\e \"p\"";
+        for (Object[] row : ROWS) {
+            if (row[3] != null) assertEquals(String.valueOf(row[3]), String.valueOf(call((String) row[0], A, row[2])));
+            assertEquals(true, call((String) row[1], A, row[2], row[3] == null ? encrypt((String) row[4]) : row[4]));
+        }
         assertTrue(setSsid0(A, "wep", renamed) && saveHostSettings0());
         String config = Files.readString(Path.of(CONFIG), ISO_8859_1);
-        for (Object[] row : ROWS) {
-            String ssidLine = "\tssid=\"" + (row[2].equals("wep") ? renamed : row[2]) + "\"\n";
-            String block = config.substring(config.indexOf(ssidLine) + 1);
-            assertTrue(block.substring(0, block.indexOf('}')).contains("\t" + row[5] + "\n"), row[5] + " in\n" + config);
-        }
+        for (Object[] row : ROWS) assertTrue(config.contains("\t" + row[5] + "\n"), row[5] + " in\n" + config);
+        assertTrue(config.contains("\tssid=\"" + renamed + "\"\n\tkey_mgmt=NONE\n"), config);
         assertTrue(unloadWifiSettings0());
-        assertTrue(List.of(getNetworkDatabaseSsids0(A)).contains(renamed));
         for (Object[] row : ROWS) {
-            assertEquals(secret(row) ? "*" : String.valueOf(row[4]), read(row, row[2].equals("wep") ? renamed : row[2]),
-                    row[0] + " after a new load");
+            Object read = call((String) row[0], A, row[2].equals("wep") ? renamed : row[2]);
+            assertEquals(row[3] == null ? "encrypted" : String.valueOf(row[4]),
+                    row[3] == null && read != null ? "encrypted" : String.valueOf(read), row[0] + " after a new load");
         }
     }
 
@@ -93,8 +67,6 @@ class SupplicantLibraryTest {
         await(() -> getDaemonStatus0(A) == 8 && getCurrentNetwork0(A) != null);
         assertTrue(List.of(getNetworkDatabaseSsids0(A)).contains("added") && removeNetwork0(A, "added"));
         assertFalse(List.of(getNetworkDatabaseSsids0(A)).contains("added"));
-        String[] seen = discoverNetworks0(A);
-        assertTrue(seen == null || seen.length == 0, "no access point on the loopback interface");
     }
 
     private static void await(BooleanSupplier reached) throws InterruptedException {
@@ -107,16 +79,16 @@ class SupplicantLibraryTest {
      * AES-256-GCM cipher text and tag under the key file's key, the version
      * authenticated too.
      */
-    static String crypt(int mode, String text) throws Exception {
+    static String encrypt(String text) throws Exception {
+        byte[] plain = text.getBytes(UTF_8);
+        byte[] sealed = new byte[13 + plain.length + 16];
+        new SecureRandom().nextBytes(sealed);
+        sealed[0] = 1;
         byte[] key = Files.readAllBytes(Path.of(System.getenv("TESSEL_CRYPT_KEY_FILE")));
         Cipher cipher = Cipher.getInstance("AES/GCM/NoPadding");
-        byte[] sealed = mode == Cipher.DECRYPT_MODE ? Base64.getDecoder().decode(text) : new byte[13];
-        if (mode == Cipher.ENCRYPT_MODE) new SecureRandom().nextBytes(sealed);
-        cipher.init(mode, new SecretKeySpec(key, "AES"), new GCMParameterSpec(128, sealed, 1, 12));
-        cipher.updateAAD(new byte[] {1});
-        if (mode == Cipher.DECRYPT_MODE) return new String(cipher.doFinal(sealed, 13, sealed.length - 13), UTF_8);
-        byte[] body = cipher.doFinal(text.getBytes(UTF_8));
-        return Base64.getEncoder().encodeToString(
-                ByteBuffer.allocate(13 + body.length).put((byte) 1).put(sealed, 1, 12).put(body).array());
+        cipher.init(Cipher.ENCRYPT_MODE, new SecretKeySpec(key, "AES"), new GCMParameterSpec(128, sealed, 1, 12));
+        cipher.updateAAD(sealed, 0, 1);
+        cipher.doFinal(plain, 0, plain.length, sealed, 13);
+        return Base64.getEncoder().encodeToString(sealed);
     }
 }
