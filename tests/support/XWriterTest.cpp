@@ -39,6 +39,9 @@ TEST(XWriterTest, AttrEscapesMarkupAndControlBytesAndPassesUtf8) {
 }
 
 TEST(XWriterTest, DocumentWithEveryByteIsWellFormedAndReadsBack) {
+#ifdef _WIN32
+  GTEST_SKIP() << "xmllint is a program of the build host, which wine can't start";
+#endif
   // Every ASCII byte but NUL, then UTF-8. A parser hands back control bytes
   // as U+FFFD; tab, LF and CR survive attribute value normalisation.
   std::string value, expected;
