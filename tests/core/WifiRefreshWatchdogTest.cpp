@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -79,6 +80,17 @@ class Peer {
   }
   ~Peer() { finish(); }
 
+  void send(const char* line) { (void)!write(input_, line, std::strlen(line)); }
+
+  // Ends the peer at once, as SIGKILL ends a process: no cleanup at all.
+  void kill() {
+    ::kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    close(input_);
+    input_ = -1;
+    std::fclose(output_);
+  }
+
   // The next line the peer prints, without its end.
   std::string line() {
     char text[128] = {};
@@ -109,12 +121,21 @@ class WifiRefreshWatchdogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string space = "wd-" + std::to_string(getpid()) + "-" + info->name();
-    setenv(winkernel::kNamespaceVariable, space.c_str(), 1);
+    space_ = "wd-" + std::to_string(getpid()) + "-" + info->name();
+    setenv(winkernel::kNamespaceVariable, space_.c_str(), 1);
   }
   // Whatever a test did, the watchdogs it destroyed took the block and the
-  // guard with them.
-  void TearDown() override { expectBlockGone(); }
+  // guard with them, and no process left a file of them behind.
+  void TearDown() override {
+    expectBlockGone();
+    DIR* shared = opendir("/dev/shm");
+    ASSERT_NE(shared, nullptr);
+    while (dirent* entry = readdir(shared)) {
+      EXPECT_EQ(std::strstr(entry->d_name, space_.c_str()), nullptr) << entry->d_name;
+    }
+    closedir(shared);
+  }
+  std::string space_;
 
   static std::unique_ptr<WifiRefreshWatchdog> make() {
     auto watchdog = std::make_unique<WifiRefreshWatchdog>();
@@ -168,6 +189,28 @@ TEST_F(WifiRefreshWatchdogTest, FirstCreatesOthersOpenAlsoFromAnotherProcessAndT
   EXPECT_EQ(local->attachCount(), 5u);
   for (auto& peer : peers) EXPECT_TRUE(peer->finish());
   EXPECT_EQ(local->attachCount(), 1u);
+}
+
+TEST_F(WifiRefreshWatchdogTest, AKilledProcessLetsGoOfTheBlockAndTheGuard) {
+  {
+    Peer alone;  // killed while the only one attached
+    EXPECT_EQ(alone.line(), "attached=1 creator=1 count=1");
+    alone.kill();
+  }
+  auto local = make();
+  EXPECT_TRUE(local->isCreator()) << "the block of the dead process is gone";
+  EXPECT_EQ(local->attachCount(), 1u);
+  {
+    Peer holder;  // killed holding the guard while this process is attached
+    EXPECT_EQ(holder.line(), "attached=1 creator=0 count=2");
+    holder.send("hold\n");
+    EXPECT_EQ(holder.line(), "holding");
+    holder.kill();
+  }
+  HANDLE guard = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kGuardName);
+  EXPECT_EQ(WaitForSingleObject(guard, 5000), WAIT_ABANDONED);
+  EXPECT_TRUE(ReleaseMutex(guard));
+  EXPECT_TRUE(CloseHandle(guard));
 }
 
 TEST_F(WifiRefreshWatchdogTest, LastDetacherClosesOnlyABlockSemaphoreItsProcessMade) {
