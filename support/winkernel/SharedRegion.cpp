@@ -92,23 +92,31 @@ void appendEscaped(const char* text, std::string* out) {
 }
 
 // The host-wide lock around creating, opening and removing names: an
-// exclusive flock on the shared memory directory. Without the directory
-// nothing can be created anyway, and the calls fail on their own.
+// exclusive flock on the shared memory directory. Re-entrant for its
+// thread, as a region that goes while its thread holds the lock (an open
+// that fails) removes its name under it. Without the directory nothing can
+// be created anyway, and the calls fail on their own.
 class HostNameLock {
  public:
-  HostNameLock() : descriptor_(open(kSharedMemoryDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+  HostNameLock() {
+    if (depth_++ != 0) return;
+    descriptor_ = open(kSharedMemoryDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     while (descriptor_ >= 0 && flock(descriptor_, LOCK_EX) != 0 && errno == EINTR) {
     }
   }
   ~HostNameLock() {
-    if (descriptor_ >= 0) close(descriptor_);
+    if (--depth_ == 0 && descriptor_ >= 0) close(descriptor_);
   }
   HostNameLock(const HostNameLock&) = delete;
   HostNameLock& operator=(const HostNameLock&) = delete;
 
  private:
-  int descriptor_;
+  static thread_local int depth_;
+  static thread_local int descriptor_;
 };
+
+thread_local int HostNameLock::depth_ = 0;
+thread_local int HostNameLock::descriptor_ = -1;
 
 // True when no process but the caller holds the object behind `descriptor`;
 // the caller then holds it exclusively.

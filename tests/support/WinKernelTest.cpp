@@ -170,6 +170,7 @@ TEST_F(WinKernelTest, NamedMappingIsSharedAndGoesWithItsLastHandle) {
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
     HANDLE opened = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, "block");
     ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "block"), nullptr) << "a mapping is no mutex";
 
     // Another process sees and changes the same bytes.
     pid_t child = forkChild([&] {
