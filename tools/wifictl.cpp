@@ -3,6 +3,7 @@
 //
 // Exit status: 0 on success, 1 when the library reports failure (with one
 // line on stderr naming what failed), 2 for a usage error.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,10 +13,18 @@
 #include <utility>
 #include <vector>
 
+#include "core/WifiHostSettings.h"
+#include "core/WifiNetworkDatabase.h"
+#include "daemon/WifiDaemon.h"
+#include "model/Text.h"
+#include "model/WifiNetwork.h"
 #include "platform/Crypt.h"
 #include "platform/ErrorHandler.h"
 #include "platform/XWriter.h"
 #include "wireless/wireless.h"
+#ifdef WIFICTL_SUPPLICANT
+#include "daemon/SupplicantControl.h"
+#endif
 
 namespace {
 
@@ -28,6 +37,8 @@ constexpr const char* kFallbackAdapter = "wlan0";
 // Scan lines asked for by default, and at most.
 constexpr unsigned kDefaultScanLines = 32;
 constexpr unsigned kMaxScanLines = 255;
+// Adapters the daemon reports at most.
+constexpr uint8_t kAdapters = 2;
 
 // Prints what the platform reports (for instance a key that does not
 // decrypt) on stderr.
@@ -50,6 +61,12 @@ struct Options {
   const char* maxLines = nullptr;
   std::vector<const char*> words;  // the subcommand and its arguments
 };
+
+#ifdef WIFICTL_SUPPLICANT
+std::string daemonPlace() { return " (control directory " + supplicant::controlDirectory() + ")"; }
+#else
+std::string daemonPlace() { return std::string(); }
+#endif
 
 class Invocation;
 using Run = int (*)(Invocation& call);
@@ -92,10 +109,27 @@ class Invocation {
     return resolved_.c_str();
   }
 
-  // The one-line report of a failed library call.
+  // --adapter, else the daemon's first adapter, else the fallback; unlike
+  // adapter(), it leaves the host settings uncreated.
+  const char* daemonAdapter() {
+    if (options_.adapter != nullptr) return options_.adapter;
+    if (resolved_.empty()) {
+      char* names[kAdapters] = {nullptr, nullptr};
+      uint8_t count = 0;
+      WifiDaemon* daemon = WifiDaemon::getInstance();
+      bool found = daemon != nullptr && daemon->getAdapters(names, kAdapters, &count) && count > 0 &&
+                   names[0] != nullptr;
+      resolved_ = found ? names[0] : kFallbackAdapter;
+      for (char* name : names) release(name);
+    }
+    return resolved_.c_str();
+  }
+
+  // The one-line report of a failed library call, naming where the daemon
+  // was looked for.
   int failed(const char* function, const std::string& detail = std::string()) {
-    std::fprintf(stderr, "wifictl: %s failed%s%s\n", function, detail.empty() ? "" : ": ",
-                 detail.c_str());
+    std::fprintf(stderr, "wifictl: %s failed%s%s%s\n", function, detail.empty() ? "" : ": ",
+                 detail.c_str(), daemonPlace().c_str());
     return kFailed;
   }
 
@@ -108,6 +142,8 @@ class Invocation {
 std::string quoted(const char* text) { return std::string("\"") + text + "\""; }
 
 std::string onAdapter(Invocation& call) { return std::string("adapter ") + call.adapter(); }
+
+std::string onDaemonAdapter(Invocation& call) { return std::string("adapter ") + call.daemonAdapter(); }
 
 std::string networkOnAdapter(Invocation& call, const char* ssid) {
   return "network " + quoted(ssid) + " on " + onAdapter(call);
@@ -128,9 +164,9 @@ int runDiscover(Invocation& call) {
   }
   char** lines = nullptr;
   uint8_t count = 0;
-  if (!discoverNetworks(call.handler(), call.adapter(), &lines, static_cast<uint8_t>(capacity),
+  if (!discoverNetworks(call.handler(), call.daemonAdapter(), &lines, static_cast<uint8_t>(capacity),
                         &count)) {
-    return call.failed("discoverNetworks", onAdapter(call));
+    return call.failed("discoverNetworks", onDaemonAdapter(call));
   }
   for (unsigned i = 0; i < capacity; ++i) {
     if (i < count && lines[i] != nullptr) std::printf("%s\n", lines[i]);
@@ -152,8 +188,18 @@ int runConnect(Invocation& call) { return runOnNetwork<connectToNetwork>(call, "
 int runDisconnect(Invocation& call) {
   return runOnNetwork<disconnectFromNetwork>(call, "disconnectFromNetwork");
 }
-int runAdd(Invocation& call) { return runOnNetwork<addWifiNetwork>(call, "addWifiNetwork"); }
-int runRemove(Invocation& call) { return runOnNetwork<removeWifiNetwork>(call, "removeWifiNetwork"); }
+int runSave(Invocation& call) {
+  if (saveWifiHostSettings(call.handler(), call.adapter())) return kOk;
+  return call.failed("saveWifiHostSettings", "the daemon did not store the configuration");
+}
+
+// A change made in this process is lost when it ends unless saved now.
+int runSaved(Invocation& call, int status) { return status == kOk ? runSave(call) : status; }
+
+int runAdd(Invocation& call) { return runSaved(call, runOnNetwork<addWifiNetwork>(call, "addWifiNetwork")); }
+int runRemove(Invocation& call) {
+  return runSaved(call, runOnNetwork<removeWifiNetwork>(call, "removeWifiNetwork"));
+}
 
 int runRoam(Invocation& call) {
   if (roamNetworks(call.handler(), call.adapter())) return kOk;
@@ -161,10 +207,10 @@ int runRoam(Invocation& call) {
 }
 
 int runEnabled(Invocation& call) {
-  bool enabled = isWifiEnabled(call.handler(), call.adapter());
+  bool enabled = isWifiEnabled(call.handler(), call.daemonAdapter());
   std::printf("%s\n", enabled ? "true" : "false");
   if (enabled) return kOk;
-  return call.failed("isWifiEnabled", "Wi-Fi is not enabled on " + onAdapter(call) +
+  return call.failed("isWifiEnabled", "Wi-Fi is not enabled on " + onDaemonAdapter(call) +
                                           ", or the daemon could not be asked");
 }
 
@@ -197,11 +243,6 @@ int runCurrent(Invocation& call) {
   std::printf("%s\n", ssid);
   release(ssid);
   return kOk;
-}
-
-int runSave(Invocation& call) {
-  if (saveWifiHostSettings(call.handler(), call.adapter())) return kOk;
-  return call.failed("saveWifiHostSettings", "the daemon did not store the configuration");
 }
 
 int runHashCa(Invocation& call) {
@@ -300,7 +341,7 @@ int runSet(Invocation& call) {
   }
   if (setNetworkParameters(call.handler(), call.adapter(), ssid, keyTexts.data(), valueTexts.data(),
                            static_cast<uint32_t>(keyTexts.size()))) {
-    return kOk;
+    return runSave(call);
   }
   return call.failed("setNetworkParameters", "no configured " + networkOnAdapter(call, ssid));
 }
@@ -313,167 +354,103 @@ int runXml(Invocation& call) {
   return call.failed("getWifiHostSettingsXML");
 }
 
-// ---- dump: the full document as indented text ------------------------------
+// ---- list and dump: the loaded database --------------------------------------
 
-// Reads the elements and attributes of the library's document; text between
-// elements is only layout and is passed over.
-class DocumentPrinter {
- public:
-  explicit DocumentPrinter(const std::string& document) : doc_(document) {}
-
-  // False when the document can't be read.
-  bool print(std::FILE* out) {
-    int depth = 0;
-    while (at_ < doc_.size()) {
-      if (doc_[at_] != '<') {
-        ++at_;
-        continue;
-      }
-      ++at_;
-      if (peek() == '/') {
-        if (!skipPast('>') || --depth < 0) return false;
-        continue;
-      }
-      std::string name = readName();
-      if (name.empty()) return false;
-      std::vector<std::pair<std::string, std::string>> attributes;
-      bool selfClosing = false;
-      for (;;) {
-        skipSpace();
-        if (peek() == '/') {
-          ++at_;
-          if (peek() != '>') return false;
-          ++at_;
-          selfClosing = true;
-          break;
-        }
-        if (peek() == '>') {
-          ++at_;
-          break;
-        }
-        std::string attribute = readName();
-        if (attribute.empty() || peek() != '=') return false;
-        ++at_;
-        std::string value;
-        if (!readValue(&value)) return false;
-        attributes.emplace_back(std::move(attribute), std::move(value));
-      }
-      printElement(out, depth, name, attributes);
-      if (!selfClosing) ++depth;
-    }
-    return depth == 0;
+const char* statusWord(int32_t status) {
+  switch (status) {
+    case NETWORK_STATUS_ENABLED:
+      return "enabled";
+    case NETWORK_STATUS_CONNECTED:
+      return "connected";
+    case NETWORK_STATUS_CONNECTING:
+      return "connecting";
+    case NETWORK_STATUS_DISABLED:
+      return "disabled";
   }
+  return "unknown";
+}
 
- private:
-  char peek() const { return at_ < doc_.size() ? doc_[at_] : '\0'; }
-
-  void skipSpace() {
-    while (at_ < doc_.size() && std::strchr(" \t\r\n", doc_[at_]) != nullptr) ++at_;
+bool hasWepKey(const WifiNetwork& network) {
+  for (uint32_t index = 0; index < 4; ++index) {
+    if (!text::isEmpty(network.getWepKey(index))) return true;
   }
+  return false;
+}
 
-  bool skipPast(char c) {
-    size_t found = doc_.find(c, at_);
-    if (found == std::string::npos) return false;
-    at_ = found + 1;
-    return true;
+// The kind of security by the key management the supplicant reports. Its
+// default, WPA-PSK and WPA-EAP together, loads as WPA-EAP: a stored key
+// makes it WPA-PSK.
+const char* securityWord(const WifiNetwork& network) {
+  uint32_t keyManagement = network.getKeyManagement();
+  if ((keyManagement & KEY_MGMT_WPA_EAP) != 0) {
+    return text::isEmpty(network.getPreSharedKey()) ? "WPA-EAP" : "WPA-PSK";
   }
+  if ((keyManagement & KEY_MGMT_WPA_PSK) != 0) return "WPA-PSK";
+  if ((keyManagement & KEY_MGMT_IEEE8021X) != 0) return "802.1X";
+  if ((keyManagement & KEY_MGMT_WPA_NONE) != 0) return "WPA-NONE";
+  return hasWepKey(network) ? "WEP" : "open";
+}
 
-  std::string readName() {
-    size_t start = at_;
-    while (at_ < doc_.size() && std::strchr(" \t\r\n=/>\"<", doc_[at_]) == nullptr) ++at_;
-    return doc_.substr(start, at_ - start);
+// Five cells filled by the signal strength in percent.
+std::string signalBar(int32_t strength) {
+  constexpr int kCells = 5;
+  int filled = (strength * kCells + 50) / 100;
+  if (filled < 0) filled = 0;
+  if (filled > kCells) filled = kCells;
+  return std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(kCells - filled), '.') +
+         " " + std::to_string(strength) + "%";
+}
+
+// Columns as a terminal shows UTF-8 text: continuation bytes take none.
+size_t columns(const std::string& text) {
+  size_t count = 0;
+  for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+  return count;
+}
+
+// The loaded host settings, or null with a failure reported.
+WifiHostSettings* loadedSettings(Invocation& call, const char* function) {
+  WifiHostSettings* settings = WifiHostSettings::getInstance(call.handler());
+  if (settings != nullptr && settings->networkDatabase() != nullptr) return settings;
+  call.failed(function, "no configured networks could be read from the daemon");
+  return nullptr;
+}
+
+int runList(Invocation& call) {
+  WifiHostSettings* settings = loadedSettings(call, "list");
+  if (settings == nullptr) return kFailed;
+  struct Row {
+    std::string ssid;
+    const char* status;
+    const char* security;
+    std::string signal;
+  };
+  std::vector<Row> rows;
+  settings->lock();
+  settings->refreshNetworkList();
+  for (const WifiNetwork* network = settings->networkDatabase()->first(); network != nullptr;
+       network = network->getNext()) {
+    const char* ssid = network->getSsid();
+    rows.push_back({ssid == nullptr ? "" : ssid, statusWord(network->getStatus()), securityWord(*network),
+                    signalBar(network->getStrength())});
   }
+  settings->unlock();
+  size_t width = std::strlen("SSID");
+  for (const Row& row : rows) width = std::max(width, columns(row.ssid));
+  auto print = [width](const std::string& ssid, const char* status, const char* security, const std::string& signal) {
+    std::printf("%s%*s  %-10s  %-8s  %s\n", ssid.c_str(), static_cast<int>(width - columns(ssid)), "", status,
+                security, signal.c_str());
+  };
+  print("SSID", "STATUS", "SECURITY", "SIGNAL");
+  for (const Row& row : rows) print(row.ssid, row.status, row.security, row.signal);
+  return kOk;
+}
 
-  bool readValue(std::string* value) {
-    char quote = peek();
-    if (quote != '"' && quote != '\'') return false;
-    size_t end = doc_.find(quote, ++at_);
-    if (end == std::string::npos) return false;
-    bool ok = unescape(doc_.substr(at_, end - at_), value);
-    at_ = end + 1;
-    return ok;
-  }
-
-  static void appendUtf8(std::string* out, unsigned long code) {
-    if (code < 0x80) {
-      *out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      *out += static_cast<char>(0xC0 | (code >> 6));
-      *out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      *out += static_cast<char>(0xE0 | (code >> 12));
-      *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      *out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      *out += static_cast<char>(0xF0 | (code >> 18));
-      *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      *out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-
-  static bool unescape(const std::string& raw, std::string* out) {
-    static constexpr std::pair<const char*, char> kNamed[] = {
-        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
-    for (size_t i = 0; i < raw.size(); ++i) {
-      if (raw[i] != '&') {
-        *out += raw[i];
-        continue;
-      }
-      size_t semicolon = raw.find(';', i);
-      if (semicolon == std::string::npos) return false;
-      std::string entity = raw.substr(i + 1, semicolon - i - 1);
-      i = semicolon;
-      if (!entity.empty() && entity[0] == '#') {
-        bool hex = entity.size() > 1 && (entity[1] == 'x' || entity[1] == 'X');
-        const char* digits = entity.c_str() + (hex ? 2 : 1);
-        char* end = nullptr;
-        unsigned long code = std::strtoul(digits, &end, hex ? 16 : 10);
-        if (*digits == '\0' || *end != '\0' || code > 0x10FFFF) return false;
-        appendUtf8(out, code);
-        continue;
-      }
-      bool known = false;
-      for (const auto& named : kNamed) {
-        if (entity == named.first) {
-          *out += named.second;
-          known = true;
-        }
-      }
-      if (!known) return false;
-    }
-    return true;
-  }
-
-  static void printElement(std::FILE* out, int depth,
-                           const std::string& name,
-                           const std::vector<std::pair<std::string, std::string>>& attributes) {
-    int indent = depth * 2;
-    std::fprintf(out, "%*s%s\n", indent, "", name.c_str());
-    size_t width = 0;
-    for (const auto& attribute : attributes) {
-      if (attribute.first.size() > width) width = attribute.first.size();
-    }
-    for (const auto& attribute : attributes) {
-      std::fprintf(out, "%*s%-*s : %s\n", indent + 2, "", static_cast<int>(width),
-                   attribute.first.c_str(), attribute.second.c_str());
-    }
-  }
-
-  const std::string& doc_;
-  size_t at_ = 0;
-};
-
+// The library's own diagnostic dump, secrets in plain text.
 int runDump(Invocation& call) {
-  StringXWriter document;
-  if (!getWifiHostSettingsXML(&document, call.handler(), 1)) {
-    return call.failed("getWifiHostSettingsXML");
-  }
-  DocumentPrinter printer(document.str());
-  if (!printer.print(stdout)) {
-    std::fprintf(stderr, "wifictl: dump: the host settings document could not be read\n");
-    return kFailed;
-  }
+  WifiHostSettings* settings = WifiHostSettings::getInstance(call.handler());
+  if (settings == nullptr) return call.failed("dump");
+  settings->dumpTo(stdout);
   return kOk;
 }
 
@@ -500,20 +477,22 @@ constexpr Command kCommands[] = {
      0, 0, false, false, false, false, runAdapter},
     {"current", "[--adapter NAME]", "print the SSID of the current network",
      0, 0, true, false, false, false, runCurrent},
-    {"add", "SSID [--adapter NAME]", "add a network (kept by save)",
+    {"add", "SSID [--adapter NAME]", "add a network and save",
      1, 1, true, false, false, false, runAdd},
-    {"remove", "SSID [--adapter NAME]", "remove a network (kept by save)",
+    {"remove", "SSID [--adapter NAME]", "remove a network and save",
      1, 1, true, false, false, false, runRemove},
     {"save", "[--adapter NAME]", "write every change to the daemon and have it store them",
      0, 0, true, false, false, false, runSave},
     {"set", "SSID KEY=VALUE... [--encrypted] [--adapter NAME]",
-     "set parameters of a network (see the keys below; kept by save)",
+     "set parameters of a network and save (see the keys below)",
      2, kAny, true, false, false, true, runSet},
     {"hash-ca", "", "have the daemon rehash its CA certificates",
      0, 0, false, false, false, false, runHashCa},
     {"xml", "[--detailed]", "write the host settings document to stdout (--detailed: every parameter)",
      0, 0, false, true, false, false, runXml},
-    {"dump", "", "print every parameter of every network as indented text",
+    {"list", "", "print the configured networks as a table: SSID, status, security, signal",
+     0, 0, false, false, false, false, runList},
+    {"dump", "", "print the library's diagnostic dump of every network (secrets in plain text)",
      0, 0, false, false, false, false, runDump},
 };
 
@@ -545,9 +524,6 @@ void printHelp(std::FILE* out) {
     std::fprintf(out, "  %-22s%s %s\n", key.key, key.secret ? "*" : " ", key.value);
   }
   std::fputs(
-      "\n"
-      "dump prints the detailed document (secrets encrypted) as text; the library's\n"
-      "own diagnostic dump is not reachable through its interface.\n"
       "\n"
       "Exit status: 0 success, 1 the library reported failure, 2 usage error.\n",
       out);
