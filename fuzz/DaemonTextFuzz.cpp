@@ -1,57 +1,42 @@
-// Feeds arbitrary daemon answers through the load, the refresh, the status
-// queries, the save and the XML document. The input is split at NUL bytes
-// into sections: network list, scan results, status report, then variable
-// values handed to every network for every variable name; each section's
-// lines are split at line feeds.
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <vector>
+// The daemon line parsers on their own: field splitting as the list and
+// scan lines are split, the state word of a status line, and the merge of
+// scan lines into records. The input's first line names the records'
+// SSIDs (TAB-separated); every further line is a daemon line.
+#include <cstdlib>
+#include <cstring>
 
-#include "core/WifiHostSettings.h"
-#include "platform/XWriter.h"
-#include "tests/daemon/DaemonScript.h"
-
-namespace {
-
-std::vector<std::string> splitAt(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + 1) {
-    parts.push_back(text.substr(start, end - start));
-  }
-  parts.push_back(text.substr(start));
-  return parts;
-}
-
-constexpr const char* kVariables[] = {
-    "disabled", "bssid",  "mode",    "priority", "key_mgmt", "psk",      "pairwise", "group",
-    "proto",    "eap",    "auth_alg", "wep_tx_keyidx", "wep_key0", "wep_key1", "wep_key2", "wep_key3",
-    "scan_ssid", "identity", "password", "phase1"};
-
-}  // namespace
+#include "core/WifiNetworkDatabase.h"
+#include "daemon/DaemonText.h"
+#include "fuzz/FuzzSupport.h"
+#include "model/Text.h"
+#include "model/WifiNetwork.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::vector<std::string> sections = splitAt(std::string(reinterpret_cast<const char*>(data), size), '\0');
-  sections.resize(4);
-  script().reset().adapters({"wlan0", "wlan1"}).result("saveConfig", true);
-  script().networks(splitAt(sections[0], '\n'))
-      .scanResults(splitAt(sections[1], '\n'))
-      .status(splitAt(sections[2], '\n'));
-  std::vector<std::string> values = splitAt(sections[3], '\n');
-  for (int id = 0; id < 256; id += 17) {
-    for (size_t i = 0; i < std::size(kVariables) && i < values.size(); ++i) {
-      script().variable(static_cast<uint8_t>(id), kVariables[i], values[i]);
-    }
+  static WifiNetworkDatabase database;
+  std::vector<std::string> lines = fuzz::splitAt(fuzz::text(data, size), '\n');
+  for (const std::string& ssid : fuzz::splitAt(lines[0], '\t')) {
+    auto* network = new WifiNetwork();
+    network->setSsid(ssid.c_str());
+    if (!database.add(network)) delete network;
   }
 
-  WifiHostSettings* settings = WifiHostSettings::recreateInstance(nullptr);
-  settings->refreshNetworkList();
-  settings->getDaemonStatus("wlan0");
-  settings->getCurrentNetwork("wlan1");
-  StringXWriter writer;
-  settings->writeXml(&writer, nullptr, true);
-  settings->save();
-  WifiHostSettings::destroyInstance();
+  LineArray scan(kScanCapacity);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const char* line = lines[i].c_str();
+    for (const char* separators : {"\t", "\t "}) {
+      WorkingLine fields(line);
+      for (const char* field; (field = fields.nextField(separators)) != nullptr;) {
+        if (*field == '\0' || std::strpbrk(field, separators) != nullptr) std::abort();
+      }
+    }
+    if (daemonStateOf(line) > DAEMON_STATE_COMPLETED) std::abort();
+    if (*scan.count() < scan.capacity()) scan.entries()[(*scan.count())++] = text::copy(line);
+  }
+  mergeScanLines(database, scan);
+  for (WifiNetwork* network = database.first(); network != nullptr; network = network->getNext()) {
+    if (network->getChannel() < 0 || network->getChannel() > 11) std::abort();
+    if (network->getStrength() < 0 || network->getStrength() > 100) std::abort();
+  }
+  database.clear();  // releases what the input allocated
   return 0;
 }

@@ -90,16 +90,16 @@ jstring getSecret(JNIEnv* env, jstring adapter, jstring ssid, WifiNetwork::TextF
   });
 }
 
-// The value arrives encrypted and is stored decrypted. An empty value (and
-// a null one) has nothing to decrypt and goes to the record as it is; cipher
-// text that does not decrypt leaves the record alone.
+// The value arrives encrypted and is stored decrypted. An empty value has
+// nothing to decrypt and goes to the record as it is; a null one, like cipher
+// text that does not decrypt, fails in Crypt and leaves the record alone.
 jboolean setSecret(JNIEnv* env, jstring adapter, jstring ssid, jstring value,
                    WifiNetwork::TextField field) {
   return jni::guarded(FALSE_RESULT, [&] {
     NetworkFrame frame(env, adapter, ssid);
     JNIString cipherText(env, value);
     return frame.onNetwork(FALSE_RESULT, [&](WifiNetwork& network) -> jboolean {
-      if (text::isEmpty(cipherText.c_str())) {
+      if (cipherText.c_str() != nullptr && *cipherText.c_str() == '\0') {
         return jni::toJava(network.setText(field, cipherText.c_str()));
       }
       char* decrypted = nullptr;

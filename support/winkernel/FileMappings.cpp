@@ -24,40 +24,24 @@ constexpr uint64_t kViewAlignment = 65536;
 class Mapping final : public Object {
  public:
   explicit Mapping(std::shared_ptr<SharedRegion> region)
-      : Object(Kind::Mapping), region_(std::move(region)), opener_(getpid()) {}
-
-  // A handle inherited through fork() was never counted in the child.
-  ~Mapping() override {
-    if (getpid() == opener_) {
-      region_->releaseReference();
-    }
-  }
+      : Object(Kind::Mapping), region_(std::move(region)) {}
 
   const std::shared_ptr<SharedRegion>& region() const { return region_; }
 
  private:
   std::shared_ptr<SharedRegion> region_;
-  pid_t opener_;
 };
 
 class View {
  public:
-  View(std::shared_ptr<SharedRegion> region, void* base, bool counted)
-      : region_(std::move(region)), base_(base), counted_(counted), mapper_(getpid()) {}
-  ~View() {
-    munmap(base_, region_->length());
-    if (counted_ && getpid() == mapper_) {
-      region_->releaseReference();
-    }
-  }
+  View(std::shared_ptr<SharedRegion> region, void* base) : region_(std::move(region)), base_(base) {}
+  ~View() { munmap(base_, region_->length()); }
   View(const View&) = delete;
   View& operator=(const View&) = delete;
 
  private:
   std::shared_ptr<SharedRegion> region_;
   void* base_;
-  bool counted_;
-  pid_t mapper_;
 };
 
 // Views by the address MapViewOfFile gave out. Guarded by tableLock().
@@ -150,11 +134,8 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD offsetHigh, DWOR
     setLastError(winkernel::errorFromErrno(errno));
     return nullptr;
   }
-  // A view of a handle inherited through fork() may find the mapping already
-  // being removed; it still works, it just does not keep the name alive.
-  bool counted = region->addReference();
   void* view = static_cast<char*>(base) + winkernel::kSharedHeaderSize + offset;
-  auto entry = std::make_shared<winkernel::View>(region, base, counted);
+  auto entry = std::make_shared<winkernel::View>(region, base);
   std::lock_guard<std::mutex> guard(winkernel::tableLock());
   winkernel::viewTable().emplace(view, std::move(entry));
   return view;

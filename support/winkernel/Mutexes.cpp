@@ -118,14 +118,7 @@ int timedLock(pthread_mutex_t* mutex, DWORD milliseconds) {
 class NamedMutex final : public Object {
  public:
   explicit NamedMutex(std::shared_ptr<SharedRegion> region)
-      : Object(Kind::NamedMutex), region_(std::move(region)), opener_(getpid()) {}
-
-  // A handle inherited through fork() was never counted in the child.
-  ~NamedMutex() override {
-    if (getpid() == opener_) {
-      region_->releaseReference();
-    }
-  }
+      : Object(Kind::NamedMutex), region_(std::move(region)) {}
 
   DWORD wait(DWORD milliseconds) override {
     pthread_mutex_t* mutex = native();
@@ -183,7 +176,6 @@ class NamedMutex final : public Object {
   pthread_mutex_t* native() const { return static_cast<pthread_mutex_t*>(region_->user()); }
 
   std::shared_ptr<SharedRegion> region_;
-  pid_t opener_;
 };
 
 void initialiseNamedMutex(void* memory) {

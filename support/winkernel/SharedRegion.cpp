@@ -1,29 +1,26 @@
 #include "SharedRegion.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <new>
-#include <thread>
 #include <utility>
+#include <vector>
 
 namespace winkernel {
 
 namespace {
 
-constexpr uint32_t kSharedSeal = 0x57534852u;
 constexpr size_t kMaxHostName = 255;
-// How long an opener waits for a creator in another process to finish
-// initialising, or for a dying object's name to go away.
-constexpr std::chrono::seconds kSettleTime(3);
-constexpr std::chrono::milliseconds kPollInterval(1);
+// Where shm_open keeps its objects; locked to create, open or remove a name.
+constexpr const char* kSharedMemoryDirectory = "/dev/shm";
 
 using RegionKey = std::pair<dev_t, ino_t>;
 
@@ -38,6 +35,19 @@ std::shared_ptr<SharedRegion> findCached(const RegionKey& key) {
   std::lock_guard<std::mutex> guard(tableLock());
   auto found = regionCache().find(key);
   return found == regionCache().end() ? nullptr : found->second.lock();
+}
+
+// A process that exits lets go of every object it still holds, as its
+// handles go with it; the mappings stay for threads still running.
+void releaseNamesAtExit() {
+  std::vector<std::shared_ptr<SharedRegion>> held;
+  {
+    std::lock_guard<std::mutex> guard(tableLock());
+    for (auto& entry : regionCache()) {
+      if (auto region = entry.second.lock()) held.push_back(std::move(region));
+    }
+  }
+  for (auto& region : held) region->releaseName();
 }
 
 // Enters `region` unless a live region of the same object got there first,
@@ -59,6 +69,8 @@ std::shared_ptr<SharedRegion> enterCached(std::shared_ptr<SharedRegion> region) 
       cache[key] = region;
     }
   }
+  static const bool releasingAtExit = std::atexit(releaseNamesAtExit) == 0;
+  (void)releasingAtExit;
   // The duplicate (if any) goes outside the lock.
   return earlier != nullptr ? earlier : region;
 }
@@ -79,9 +91,36 @@ void appendEscaped(const char* text, std::string* out) {
   }
 }
 
-bool pastDeadline(std::chrono::steady_clock::time_point deadline) {
-  return std::chrono::steady_clock::now() >= deadline;
-}
+// The host-wide lock around creating, opening and removing names: an
+// exclusive flock on the shared memory directory. Re-entrant for its
+// thread, as a region that goes while its thread holds the lock (an open
+// that fails) removes its name under it. Without the directory nothing can
+// be created anyway, and the calls fail on their own.
+class HostNameLock {
+ public:
+  HostNameLock() {
+    if (depth_++ != 0) return;
+    descriptor_ = open(kSharedMemoryDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (descriptor_ >= 0 && flock(descriptor_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~HostNameLock() {
+    if (--depth_ == 0 && descriptor_ >= 0) close(descriptor_);
+  }
+  HostNameLock(const HostNameLock&) = delete;
+  HostNameLock& operator=(const HostNameLock&) = delete;
+
+ private:
+  static thread_local int depth_;
+  static thread_local int descriptor_;
+};
+
+thread_local int HostNameLock::depth_ = 0;
+thread_local int HostNameLock::descriptor_ = -1;
+
+// True when no process but the caller holds the object behind `descriptor`;
+// the caller then holds it exclusively.
+bool heldByNoOneElse(int descriptor) { return flock(descriptor, LOCK_EX | LOCK_NB) == 0; }
 
 std::shared_ptr<SharedRegion> fail(DWORD code) {
   setLastError(code);
@@ -103,7 +142,7 @@ std::shared_ptr<SharedRegion> initialiseCreated(
     const std::function<void(void* user)>& initialise) {
   const size_t length = kSharedHeaderSize + static_cast<size_t>(userSize);
   struct stat status {};
-  void* base = sizeAndMap(descriptor, length, status);
+  void* base = flock(descriptor, LOCK_SH) == 0 ? sizeAndMap(descriptor, length, status) : MAP_FAILED;
   if (base == MAP_FAILED) {
     int error = errno;
     shm_unlink(hostName.c_str());
@@ -113,78 +152,43 @@ std::shared_ptr<SharedRegion> initialiseCreated(
   auto* header = new (base) SharedHeader();
   header->kind = static_cast<uint32_t>(kind);
   header->userSize = userSize;
-  header->references.store(1, std::memory_order_relaxed);
-  // Entered before the seal goes up, so that every other thread of this
-  // process that opens the object ends up on this very mapping.
   std::shared_ptr<SharedRegion> region = enterCached(std::make_shared<SharedRegion>(
       hostName, descriptor, base, length, status.st_dev, status.st_ino));
   if (initialise) {
     initialise(region->user());
   }
-  header->seal.store(kSharedSeal, std::memory_order_release);
   return region;
 }
 
-enum class Opened { Yes, Dying, Failed };
-
-// Opens the object behind `descriptor` (taken over) once its creator has
-// finished with it, and takes a count on it.
-Opened openExisting(const std::string& hostName, int descriptor, SharedKind kind,
-                    std::chrono::steady_clock::time_point deadline,
-                    std::shared_ptr<SharedRegion>* opened) {
+// Opens the live object behind `descriptor` (taken over) and holds it.
+std::shared_ptr<SharedRegion> openExisting(const std::string& hostName, int descriptor,
+                                           SharedKind kind) {
   struct stat status {};
-  for (;;) {
-    if (fstat(descriptor, &status) != 0) {
-      int error = errno;
-      close(descriptor);
-      setLastError(errorFromErrno(error));
-      return Opened::Failed;
-    }
-    if (status.st_size >= static_cast<off_t>(kSharedHeaderSize)) {
-      break;
-    }
-    if (pastDeadline(deadline)) {
-      close(descriptor);
-      setLastError(ERROR_TIMEOUT);
-      return Opened::Failed;
-    }
-    std::this_thread::sleep_for(kPollInterval);
+  if (fstat(descriptor, &status) != 0) {
+    int error = errno;
+    close(descriptor);
+    return fail(errorFromErrno(error));
   }
-
   std::shared_ptr<SharedRegion> region = findCached(RegionKey(status.st_dev, status.st_ino));
   if (region != nullptr) {
     close(descriptor);
   } else {
     auto length = static_cast<size_t>(status.st_size);
-    void* base = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+    void* base = length >= kSharedHeaderSize && flock(descriptor, LOCK_SH | LOCK_NB) == 0
+                     ? mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0)
+                     : MAP_FAILED;
     if (base == MAP_FAILED) {
-      int error = errno;
       close(descriptor);
-      setLastError(errorFromErrno(error));
-      return Opened::Failed;
+      return fail(ERROR_INVALID_HANDLE);
     }
-    region = std::make_shared<SharedRegion>(hostName, descriptor, base, length, status.st_dev,
-                                            status.st_ino);
+    region = enterCached(std::make_shared<SharedRegion>(hostName, descriptor, base, length,
+                                                        status.st_dev, status.st_ino));
   }
-
   SharedHeader* header = region->header();
-  while (header->seal.load(std::memory_order_acquire) != kSharedSeal) {
-    if (pastDeadline(deadline)) {
-      setLastError(ERROR_TIMEOUT);
-      return Opened::Failed;
-    }
-    std::this_thread::sleep_for(kPollInterval);
+  if (header->kind != static_cast<uint32_t>(kind) || header->userSize > region->userSize()) {
+    return fail(ERROR_INVALID_HANDLE);
   }
-  if (header->kind != static_cast<uint32_t>(kind) ||
-      header->userSize > region->length() - kSharedHeaderSize) {
-    setLastError(ERROR_INVALID_HANDLE);
-    return Opened::Failed;
-  }
-  if (!region->addReference()) {
-    return Opened::Dying;
-  }
-  *opened = enterCached(std::move(region));
-  return Opened::Yes;
+  return region;
 }
 
 }  // namespace
@@ -192,6 +196,7 @@ Opened openExisting(const std::string& hostName, int descriptor, SharedKind kind
 SharedRegion::SharedRegion(std::string hostName, int descriptor, void* base, size_t length,
                            dev_t device, ino_t inode)
     : hostName_(std::move(hostName)),
+      holder_(getpid()),
       descriptor_(descriptor),
       base_(base),
       length_(length),
@@ -202,31 +207,24 @@ SharedRegion::~SharedRegion() {
   if (heldLevels.load() == 0) {
     munmap(base_, length_);
   }
+  releaseName();
   close(descriptor_);
 }
 
-bool SharedRegion::addReference() {
-  std::atomic<uint32_t>& references = header()->references;
-  uint32_t count = references.load(std::memory_order_acquire);
-  while (count != 0 && count != UINT32_MAX) {
-    if (references.compare_exchange_weak(count, count + 1, std::memory_order_acq_rel)) {
-      return true;
-    }
-  }
-  return false;
+void SharedRegion::releaseName() {
+  if (hostName_.empty() || getpid() != holder_) return;
+  HostNameLock hostLock;
+  if (heldByNoOneElse(descriptor_) && stillNamed()) shm_unlink(hostName_.c_str());
+  hostName_.clear();
 }
 
-void SharedRegion::releaseReference() {
-  std::atomic<uint32_t>& references = header()->references;
-  uint32_t count = references.load(std::memory_order_acquire);
-  while (count != 0) {
-    if (references.compare_exchange_weak(count, count - 1, std::memory_order_acq_rel)) {
-      if (count == 1 && !hostName_.empty()) {
-        shm_unlink(hostName_.c_str());
-      }
-      return;
-    }
-  }
+bool SharedRegion::stillNamed() const {
+  int named = shm_open(hostName_.c_str(), O_RDONLY | O_CLOEXEC, 0);
+  if (named < 0) return false;
+  struct stat status {};
+  bool same = fstat(named, &status) == 0 && status.st_dev == device_ && status.st_ino == inode_;
+  close(named);
+  return same;
 }
 
 bool hostObjectName(const char* name, std::string* hostName) {
@@ -283,53 +281,32 @@ std::shared_ptr<SharedRegion> openShared(const char* name, SharedKind kind, uint
   if (create && userSize > static_cast<uint64_t>(PTRDIFF_MAX) - kSharedHeaderSize) {
     return fail(ERROR_NOT_ENOUGH_MEMORY);
   }
-  const auto deadline = std::chrono::steady_clock::now() + kSettleTime;
-  for (;;) {
-    if (create) {
-      int descriptor =
-          shm_open(hostName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
-      if (descriptor >= 0) {
-        std::shared_ptr<SharedRegion> region =
-            initialiseCreated(hostName, descriptor, kind, userSize, initialise);
-        if (region != nullptr) {
-          *existed = false;
-        }
-        return region;
-      }
-      if (errno != EEXIST) {
-        return fail(errorFromErrno(errno));
-      }
-    }
-    int descriptor = shm_open(hostName.c_str(), O_RDWR | O_CLOEXEC, 0);
-    if (descriptor < 0) {
-      if (errno != ENOENT) {
-        return fail(errorFromErrno(errno));
-      }
-      if (!create) {
-        return fail(ERROR_FILE_NOT_FOUND);
-      }
-      // Removed between the two calls: create it after all.
-    } else {
-      std::shared_ptr<SharedRegion> region;
-      switch (openExisting(hostName, descriptor, kind, deadline, &region)) {
-        case Opened::Yes:
-          *existed = true;
-          return region;
-        case Opened::Failed:
-          return nullptr;
-        case Opened::Dying:
-          if (!create) {
-            return fail(ERROR_FILE_NOT_FOUND);
-          }
-          // Its last handle is closing: wait for the name to go, then create.
-          std::this_thread::sleep_for(kPollInterval);
-          break;
-      }
-    }
-    if (pastDeadline(deadline)) {
-      return fail(ERROR_TIMEOUT);
-    }
+  HostNameLock hostLock;
+  int descriptor = shm_open(hostName.c_str(), O_RDWR | O_CLOEXEC, 0);
+  if (descriptor >= 0 && heldByNoOneElse(descriptor)) {
+    // Left behind by processes that ended without closing it: gone, as
+    // their handles went with them.
+    shm_unlink(hostName.c_str());
+    close(descriptor);
+    descriptor = -1;
+    errno = ENOENT;
   }
+  if (descriptor >= 0) {
+    *existed = true;
+    return openExisting(hostName, descriptor, kind);
+  }
+  if (errno != ENOENT) {
+    return fail(errorFromErrno(errno));
+  }
+  if (!create) {
+    return fail(ERROR_FILE_NOT_FOUND);
+  }
+  descriptor = shm_open(hostName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  if (descriptor < 0) {
+    return fail(errorFromErrno(errno));
+  }
+  *existed = false;
+  return initialiseCreated(hostName, descriptor, kind, userSize, initialise);
 }
 
 std::shared_ptr<SharedRegion> createUnnamedShared(uint64_t userSize) {
@@ -351,8 +328,6 @@ std::shared_ptr<SharedRegion> createUnnamedShared(uint64_t userSize) {
   auto* header = new (base) SharedHeader();
   header->kind = static_cast<uint32_t>(SharedKind::Mapping);
   header->userSize = userSize;
-  header->references.store(1, std::memory_order_relaxed);
-  header->seal.store(kSharedSeal, std::memory_order_release);
   return std::make_shared<SharedRegion>(std::string(), descriptor, base, length, status.st_dev,
                                         status.st_ino);
 }

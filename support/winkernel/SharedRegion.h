@@ -3,15 +3,17 @@
 // Named kernel objects live in host shared memory: a 64-byte header followed
 // by the object's own bytes (a mutex, or the bytes of a file mapping).
 //
-// The header counts the handles (and mapped views) open on the object over
-// all processes. Opening one takes a count, closing it gives the count back,
-// and the close that takes the count to zero removes the name, as the last
-// close of a named object does on Windows. A count of zero on an object that
-// is still visible means it is being removed: it can no longer be opened.
+// As on Windows, an object lives as long as some process has a handle (or a
+// view) on it, however that process ends. Every process that has the object
+// open holds a shared flock on it through its one mapping, and the kernel
+// drops that lock when the process ends, killed or not. The process whose
+// last handle goes removes the name when no other process holds a lock; an
+// object nobody holds any longer was left by processes that died, and the
+// next one to open the name removes it (and creates it afresh when asked to).
 //
-// Creation is race-free between processes: the creator makes the object
-// with an exclusive create, initialises it, and only then publishes the
-// header's seal; those who open it wait for the seal.
+// Creating, opening and removing a name happen under one host-wide lock, so
+// they never interleave between processes, and an object is initialised
+// before anyone else can open it.
 //
 // Within a process, every handle on one object shares a single mapping of
 // it (a SharedRegion), so a mutex in it has one address per process.
@@ -34,14 +36,11 @@ enum class SharedKind : uint32_t { Mutex = 1, Mapping = 2 };
 constexpr size_t kSharedHeaderSize = 64;
 
 struct SharedHeader {
-  std::atomic<uint32_t> seal;        // kSharedSeal once initialised
-  uint32_t kind;                     // SharedKind
-  std::atomic<uint32_t> references;  // open handles and views, all processes
+  uint32_t kind;      // SharedKind
   uint32_t padding;
-  uint64_t userSize;                 // bytes after the header
+  uint64_t userSize;  // bytes after the header
 };
 static_assert(sizeof(SharedHeader) <= kSharedHeaderSize, "the header fits its slot");
-static_assert(std::atomic<uint32_t>::is_always_lock_free, "the counts work across processes");
 
 class SharedRegion {
  public:
@@ -60,10 +59,9 @@ class SharedRegion {
   dev_t device() const { return device_; }
   ino_t inode() const { return inode_; }
 
-  // Takes one more count on the object unless it is already being removed.
-  bool addReference();
-  // Gives a count back; the last one removes the object's name.
-  void releaseReference();
+  // Lets go of the name: the last holder on the host removes it. Once only,
+  // from the process that opened the object.
+  void releaseName();
 
   // Mutex levels held, through this mapping, by threads of this process.
   // While any are held the mapping is kept when the region goes, because
@@ -71,7 +69,10 @@ class SharedRegion {
   std::atomic<int64_t> heldLevels{0};
 
  private:
+  bool stillNamed() const;
+
   std::string hostName_;  // empty for an unnamed object
+  pid_t holder_;          // a child inherits the lock but doesn't own the name
   int descriptor_;
   void* base_;
   size_t length_;
@@ -82,10 +83,11 @@ class SharedRegion {
 // Opens the object `name` of `kind`, or with `create` creates it when it
 // does not exist (with `userSize` zero bytes after the header, then
 // `initialise` on them, before anyone else can open it). On success
-// `*existed` tells whether it was opened rather than created and the caller
-// holds one count on it. On failure returns null with the thread's error set:
-// ERROR_FILE_NOT_FOUND when it does not exist and `create` is false,
-// ERROR_INVALID_HANDLE when the name belongs to another kind of object.
+// `*existed` tells whether it was opened rather than created, and this
+// process holds the object until the region goes. On failure returns null
+// with the thread's error set: ERROR_FILE_NOT_FOUND when it does not exist
+// and `create` is false, ERROR_INVALID_HANDLE when the name belongs to
+// another kind of object.
 std::shared_ptr<SharedRegion> openShared(const char* name, SharedKind kind, uint64_t userSize,
                                          bool create,
                                          const std::function<void(void* user)>& initialise,

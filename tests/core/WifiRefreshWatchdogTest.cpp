@@ -213,14 +213,25 @@ class WifiRefreshWatchdogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    static std::string space;
-    space = std::string(winkernel::kNamespaceVariable) + "=wd-" + std::to_string(getpid()) + "-" +
-            info->name();
-    putenv(space.data());
+    space_ = "wd-" + std::to_string(getpid()) + "-" + info->name();
+    static std::string variable;
+    variable = std::string(winkernel::kNamespaceVariable) + "=" + space_;
+    putenv(variable.data());
   }
   // Whatever a test did, the watchdogs it destroyed took the block and the
-  // guard with them.
-  void TearDown() override { expectBlockGone(); }
+  // guard with them, and no process left a file of them behind.
+  void TearDown() override {
+    expectBlockGone();
+#ifndef _WIN32
+    DIR* shared = opendir("/dev/shm");
+    ASSERT_NE(shared, nullptr);
+    while (dirent* entry = readdir(shared)) {
+      EXPECT_EQ(std::strstr(entry->d_name, space_.c_str()), nullptr) << entry->d_name;
+    }
+    closedir(shared);
+#endif
+  }
+  std::string space_;
 
   static std::unique_ptr<WifiRefreshWatchdog> make() {
     auto watchdog = std::make_unique<WifiRefreshWatchdog>();
@@ -268,26 +279,24 @@ TEST_F(WifiRefreshWatchdogTest, FirstCreatesOthersOpenAlsoFromAnotherProcessAndT
   EXPECT_EQ(local->attachCount(), 1u);
 }
 
-// A killed process does not close its handles: Windows closes them for it,
-// while the POSIX stand-in keeps the name of a mutex such a process had
-// open. Only the block, which the holder never opened, must be gone.
-class KilledHolderTest : public WifiRefreshWatchdogTest {
- protected:
-  void TearDown() override { EXPECT_EQ(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName), nullptr); }
-};
-
-TEST_F(KilledHolderTest, LeavesTheGuardAbandonedNotLocked) {
-  auto first = make();
+TEST_F(WifiRefreshWatchdogTest, AKilledProcessLetsGoOfTheBlockAndTheGuard) {
   {
-    Peer holder("hold");
+    Peer alone;  // killed while the only one attached
+    EXPECT_EQ(alone.line(), "attached=1 creator=1 count=1");
+    alone.kill();
+  }
+  auto local = make();
+  EXPECT_TRUE(local->isCreator()) << "the block of the dead process is gone";
+  EXPECT_EQ(local->attachCount(), 1u);
+  {
+    Peer holder("hold");  // killed holding the guard while this process is attached
     ASSERT_EQ(holder.line(), "holding");
     holder.kill();
   }
-  // Taking the guard comes back abandoned and counts as taken.
-  EXPECT_EQ(first->attachCount(), 1u);
-  auto second = make();
-  EXPECT_TRUE(second->isAttached());
-  EXPECT_EQ(first->attachCount(), 2u);
+  HANDLE guard = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kGuardName);
+  EXPECT_EQ(WaitForSingleObject(guard, 5000), WAIT_ABANDONED);
+  EXPECT_TRUE(ReleaseMutex(guard));
+  EXPECT_TRUE(CloseHandle(guard));
 }
 
 TEST_F(WifiRefreshWatchdogTest, LastDetacherClosesOnlyABlockSemaphoreItsProcessMade) {

@@ -132,6 +132,7 @@ TEST_F(WinKernelTest, NamedMappingIsSharedAndGoesWithItsLastHandle) {
     HANDLE again = create();
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
     HANDLE opened = open();
+    EXPECT_EQ(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "block"), nullptr) << "a mapping is no mutex";
 
     // Another process sees and changes the same bytes.
     pid_t child = fork();

@@ -7,10 +7,14 @@ package com.quorvel.platwifi;
  * <p>Per-network methods take the adapter name and the SSID of a configured
  * network, then their value. A network that is not found gives 0, false or
  * null ({@link #getNetworkMode0} gives 2, {@link #getWepKeys0} four empty
- * strings); setters return whether the stored value changed. Secrets (the
- * pre-shared key, the EAP password and the private key passwords) cross this
- * interface only encrypted. A secret that can't be encrypted or decrypted
- * raises {@link IllegalStateException}.
+ * strings); setters return whether the stored value changed, except
+ * {@link #setSignalStrength0}, {@link #setNetworkStatus0} and
+ * {@link #setSsidBroadcasted0}, which return true whenever the network is
+ * found. Secrets (the pre-shared key, the EAP password and the private key
+ * passwords) cross this interface only encrypted: a secret setter takes
+ * cipher text or "" (stored as it is); null or cipher text that doesn't
+ * decrypt returns false, leaves the stored secret alone and raises
+ * {@link IllegalStateException}, as does a secret that can't be encrypted.
  *
  * <p>Any thread may call any method except {@link #unloadWifiSettings0},
  * which must not run while other calls do.
@@ -33,8 +37,10 @@ public final class BWifiPlatformService {
     public static native int getEAPMethod0(String adapter, String ssid);
     public static native boolean setEAPMethod0(String adapter, String ssid, int eapMethod);
     public static native int getWepIndex0(String adapter, String ssid);
+    /** False for an index outside 0 to 3 or an unchanged one. */
     public static native boolean setWepIndex0(String adapter, String ssid, int index);
     public static native int getStrength0(String adapter, String ssid);
+    /** True whenever the network is found. */
     public static native boolean setSignalStrength0(String adapter, String ssid, int strength);
     public static native int getChannel0(String adapter, String ssid);
 
@@ -42,17 +48,23 @@ public final class BWifiPlatformService {
     public static native int getNetworkMode0(String adapter, String ssid);
     /** Only the unsigned 8 bits of {@code mode} count. */
     public static native boolean setNetworkMode0(String adapter, String ssid, byte mode);
+    /** True whenever the network is found. */
     public static native boolean setNetworkStatus0(String adapter, String ssid, int status);
     public static native int getPriority0(String adapter, String ssid);
     /** Only the unsigned 8 bits of {@code priority} count: (byte) 300 stores 44. */
     public static native boolean setPriority0(String adapter, String ssid, byte priority);
     public static native boolean getSsidBroadcasted0(String adapter, String ssid);
-    /** 1 stores true, any other value false. */
+    /** 1 stores true, any other value false; true whenever the network is found. */
     public static native boolean setSsidBroadcasted0(String adapter, String ssid, byte broadcasted);
 
     /** The pairwise and group ciphers together. */
     public static native int getSupportedEncrytptionMethods0(String adapter, String ssid);
-    /** 6 sets CCMP pairwise and TKIP group; other cipher values set both where they apply. */
+    /**
+     * 6 sets CCMP pairwise and TKIP group; other cipher values set both where they apply
+     * (16 and 8 only the group, 1 only the pairwise cipher). An unchanged pairwise cipher
+     * returns false and leaves the group alone; otherwise the result is whether the group
+     * changed, or true when the group is left alone.
+     */
     public static native boolean setEncryption0(String adapter, String ssid, int ciphers);
 
     /** Renames the network: afterwards it is found by {@code newSsid} only. */
@@ -86,7 +98,7 @@ public final class BWifiPlatformService {
 
     /** Encrypted; null when no key is stored. */
     public static native String getPreSharedKey0(String adapter, String ssid);
-    /** {@code key} encrypted, or empty. */
+    /** {@code key} encrypted, or empty; false (and an exception) when it doesn't decrypt or is null. */
     public static native boolean setPreSharedKey0(String adapter, String ssid, String key);
     public static native String getEAPPassword0(String adapter, String ssid);
     public static native boolean setEAPPassword0(String adapter, String ssid, String password);
