@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "bench/BareSupplicantClient.h"
@@ -28,6 +29,19 @@ double timeRound(const std::function<void()>& prepare, const std::function<bool(
     spent += std::chrono::steady_clock::now() - start;
   }
   return spent.count() / kLoadsPerRound;
+}
+
+// Networks with PSK and SSIDs long enough that the list takes more than one
+// reply: "\xc3\xa9" 15 times and two digits, which the supplicant lists
+// escaped.
+std::string manyNetworks(int count) {
+  std::string networks;
+  for (int i = 0; i < count; ++i) {
+    std::string ssid = "3" + std::to_string(i / 10) + "3" + std::to_string(i % 10);
+    for (int e = 0; e < 15; ++e) ssid += "c3a9";
+    networks += "network={\n\tssid=" + ssid + "\n\tpsk=\"passphrase " + std::to_string(i) + "\"\n}\n";
+  }
+  return networks;
 }
 
 double median(std::vector<double> values) {
