@@ -111,12 +111,11 @@ final class NativeMethods {
      */
     static Object callOn(String name, String adapter, String ssid, int nulled) {
         Class<?>[] types = NATIVES.get(name).getParameterTypes();
-        String[] strings = {adapter, ssid, "value"};
+        String[] strings = {adapter, ssid, "value"};  // adapter and network always come first
         Object[] arguments = new Object[types.length];
-        for (int i = 0, nextString = 0; i < types.length; i++) {
-            String string = types[i] == String.class ? strings[Math.min(nextString++, 2)] : null;
-            if (types[i] == String.class) arguments[i] = i == nulled ? null : string;
-            else arguments[i] = types[i] == byte.class ? (Object) (byte) 1 : (Object) 1;
+        for (int i = 0; i < types.length; i++) {
+            arguments[i] = types[i] != String.class ? (types[i] == byte.class ? (Object) (byte) 1 : (Object) 1)
+                    : i == nulled ? null : strings[Math.min(i, 2)];
         }
         Object answer = call(name, arguments);
         return answer instanceof Object[] array ? Arrays.asList(array) : answer;
@@ -126,7 +125,6 @@ final class NativeMethods {
     static void callWithNullStrings(String adapter, String ssid) {
         for (Method method : NATIVES.values()) {
             for (int nulled = 0; nulled < method.getParameterCount(); nulled++) {
-                if (method.getParameterTypes()[nulled] != String.class) continue;
                 try {
                     callOn(method.getName(), adapter, ssid, nulled);
                 } catch (IllegalStateException expected) {
