@@ -64,13 +64,13 @@ std::vector<int> work(int id) {
   Crypt::encrypt(nullptr, "secret", &cipherText);
   text::Owned owned(cipherText);
   std::vector<int> failed;
-  jstring a = java.string("wlan0"), own = java.string("own" + std::to_string(id)), renamed = java.string("x" + std::to_string(id));
+  jstring a = java.string("wlan0"), own = java.string("own" + std::to_string(id));
+  jstring renamed = java.string("own" + std::to_string(id) + "x");
   for (int cycle = 0; cycle < 200; ++cycle) {
     jstring shared = java.string("s" + std::to_string(cycle % 4)), identity = java.string(std::to_string(cycle));
     bool ok = CALL(addNetwork0, a, own) && CALL(setEAPIdentity0, a, own, identity) &&
               CALL(setPriority0, a, own, static_cast<jbyte>(cycle + 1)) &&
               CALL(setPreSharedKey0, a, own, java.string(cipherText != nullptr ? cipherText : ""));
-    CALL(setEAPIdentity0, a, shared, own);
     CALL(setEncryption0, a, shared, 1 << (cycle % 5));
     ok &= CALL(setWepKey0, a, shared, id % 4, own) && Env::texts(CALL(getWepKeys0, a, shared)).size() == 4 &&
           JNI_NAME(saveHostSettings0)(java.env(), nullptr);
