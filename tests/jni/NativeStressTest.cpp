@@ -1,6 +1,6 @@
 // The natives from sixteen threads at once without a virtual machine, so
 // that ThreadSanitizer can watch the frame's locking (it is unreliable
-// inside a JVM): the cycles of JniStressTest.
+// inside a JVM): the cycles of the JVM stress in ScriptedLibraryTest.
 #include <gtest/gtest.h>
 
 #include <algorithm>
