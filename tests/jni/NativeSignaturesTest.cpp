@@ -45,15 +45,11 @@ TEST(NativeSignatures, MatchTheListTheJavaClassIsHeldTo) {
   std::ifstream file(NATIVE_DESCRIPTORS_FILE);
   ASSERT_TRUE(file) << NATIVE_DESCRIPTORS_FILE;
   std::map<std::string, std::string> listed;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    size_t space = line.find(' ');
-    ASSERT_NE(std::string::npos, space) << line;
-    EXPECT_TRUE(listed.emplace(line.substr(0, space), line.substr(space + 1)).second) << line;
+  for (std::string native, descriptor; file >> native && std::getline(file, descriptor);) {
+    EXPECT_TRUE(native[0] == '#' || listed.emplace(native, descriptor.substr(1)).second) << native;
   }
   EXPECT_EQ(74u, listed.size());
-  EXPECT_EQ(listed.size(), declared.size());
-  for (const auto& [native, descriptor] : listed) EXPECT_EQ(descriptor, declared[native]) << native;
+  EXPECT_EQ(listed, declared);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@ import static com.quorvel.platwifi.NativeMethods.*;
 import static com.quorvel.platwifi.testing.DaemonScriptBridge.*;
 import static org.junit.jupiter.api.Assertions.*;
 
-import java.util.Arrays;
-import java.util.List;
+import java.util.*;
+import java.util.concurrent.*;
 import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
@@ -16,22 +16,12 @@ import org.junit.jupiter.api.Test;
  * disabled) on adapter "wlan0"; every operation succeeds.
  */
 class ScriptedLibraryTest {
-    static final String A = "wlan0";
     static final String OFFICE = "office";
     static final String HOME = "home";
 
     @BeforeEach
     void loadTwoNetworks() {
-        unloadWifiSettings0();
-        reset();
-        setClock(1_000_000L);
-        adapters(A);
-        networks("0\toffice\tany\t[CURRENT]", "1\thome\t00:11:22:33:44:55\t[DISABLED]");
-        scanResults();
-        status("wpa_state=COMPLETED", "ssid=office");
-        List.of("addNetwork", "removeNetwork", "selectNetwork", "disconnectNetwork", "reconnect", "setNetworkVariable",
-                "setNetworkBssid", "saveConfig", "reloadConfig").forEach(operation -> result(operation, true));
-        nextNetworkId(7);
+        script(OFFICE, "0\toffice\tany\t[CURRENT]", "1\thome\t00:11:22:33:44:55\t[DISABLED]");
         assertArrayEquals(new String[] {HOME, OFFICE}, getNetworkDatabaseSsids0(A));
     }
 
@@ -51,8 +41,8 @@ class ScriptedLibraryTest {
     @Test
     void parameterSettersReportChangesAndGettersReadThem() {
         for (Parameter p : PARAMETERS) {
-            if (p.getter() != null) assertEquals(p.missing(), callOn(p.getter(), A, "-"), p.getter());
-            if (p.setter() != null) assertEquals(false, callOn(p.setter(), A, "-"), p.setter());
+            if (p.getter() != null) assertEquals(p.missing(), callOn(p.getter(), A, "-", -1), p.getter());
+            if (p.setter() != null) assertEquals(false, callOn(p.setter(), A, "-", -1), p.setter());
             if (p.value() == null) continue;
             assertEquals(true, call(p.setter(), A, OFFICE, sent(p)), p.setter());
             assertEquals(p.kind() == Kind.ALWAYS, call(p.setter(), A, OFFICE, sent(p)), p.setter() + " again");
@@ -63,12 +53,18 @@ class ScriptedLibraryTest {
             assertEquals(p.stored(), read(p, OFFICE), p.getter());
             assertNotEquals(p.stored(), read(p, HOME), p.getter() + " of home");
         }
-        // Texts and secrets: "" arrives as "" undecrypted; a text's null as null.
+        // "" arrives as "" undecrypted; a text's null as null. A secret that
+        // does not decrypt, null included, throws and leaves the stored one.
         for (Parameter p : PARAMETERS) {
             if (!(p.value() instanceof String)) continue;
             assertEquals(true, call(p.setter(), A, OFFICE, ""), p.setter());
             assertEquals("", read(p, OFFICE), p.getter());
             assertEquals(true, call(p.setter(), A, OFFICE, sent(p)), p.setter());
+            for (String garbage : Arrays.asList(null, "not a cipher text", "\u00e9\uD83D\uDD11", encrypt("x").substring(4))) {
+                if (p.kind() != Kind.SECRET) continue;
+                assertThrows(IllegalStateException.class, () -> call(p.setter(), A, OFFICE, garbage), garbage);
+            }
+            assertEquals(p.value(), read(p, OFFICE), p.getter());
             if (p.kind() == Kind.SECRET) continue;
             assertEquals(true, call(p.setter(), A, OFFICE, (Object) null), p.setter());
             assertNull(read(p, OFFICE), p.getter());
@@ -96,67 +92,36 @@ class ScriptedLibraryTest {
             assertTrue(setEncryption0(A, OFFICE, step[0]), "encryption " + step[0]);
             assertEquals(step[1], getSupportedEncrytptionMethods0(A, OFFICE), "encryption " + step[0]);
         }
-        // The scan results reach channel, strength, mode and BSSID at load.
-        scanResults("aa:bb:cc:dd:ee:ff\t2442\t200\t[WPA2-PSK]\toffice", "11:22:33:44:55:66\t2412\t180\t[IBSS]\thome");
-        assertTrue(unloadWifiSettings0());
-        assertEquals(List.of(7, 80, 0, "aa:bb:cc:dd:ee:ff", 1), List.of(getChannel0(A, OFFICE), getStrength0(A, OFFICE),
-                getNetworkMode0(A, OFFICE), getBssid0(A, OFFICE), getNetworkMode0(A, HOME)));
     }
 
     @Test
-    void undecryptableSecretsThrowAndLeaveTheStoredOne() {
-        for (Parameter p : PARAMETERS) {
-            if (p.kind() != Kind.SECRET) continue;
-            assertEquals(true, call(p.setter(), A, OFFICE, sent(p)));
-            for (String garbage : Arrays.asList(null, "not a cipher text", "\u00e9\uD83D\uDD11", encrypt("x").substring(4))) {
-                assertThrows(IllegalStateException.class, () -> call(p.setter(), A, OFFICE, garbage), garbage);
-            }
-            assertEquals(p.value(), read(p, OFFICE), p.getter());
-        }
-    }
+    void nonUtf8AndFourByteSsidsRoundTrip() {
+        // Bytes outside UTF-8 (Latin-1 and GBK here) reach Java as the lone
+        // surrogates U+DC00 + byte and are the same bytes again on the way back.
+        String latin1 = "caf\uDCE9", utf8 = "caf\u00e9", gbk = "\uDCCD\uDCF8\uDCC2\uDCE7", mixed = "\u00e9\uDCE9 \uD83D\uDCF6";
+        script(OFFICE, "0\t" + latin1 + "\tany\t", "1\t" + gbk + "\tany\t", "2\t" + utf8 + "\tany\t");
+        String name = "\uD83D\uDCF6 mix \u00e9\u65e5\uD834\uDD1E";
+        assertTrue(addNetwork0(A, mixed) && addNetwork0(A, name));
+        String[] ssids = getNetworkDatabaseSsids0(A);
+        assertArrayEquals(new String[] {name, mixed, utf8, gbk, latin1}, ssids);
+        // Set every network apart before reading any: each SSID must reach its own record.
+        for (int i = 0; i < ssids.length; ++i) assertTrue(setPriority0(A, ssids[i], (byte) (10 + i)), ssids[i]);
+        for (int i = 0; i < ssids.length; ++i) assertEquals(10 + i, getPriority0(A, ssids[i]), ssids[i]);
 
-    @Test
-    void nonAsciiSsidsSurviveAddRenameAndTheDaemon() {
-        List<String> names = List.of("caf\u00e9", "\uD83D\uDCF6 mix \u00e9\u65e5\uD834\uDD1E");
-        for (String name : names) {
-            assertTrue(addNetwork0(A, name) && setEAPIdentity0(A, name, "id " + name), name);
-            assertEquals("id " + name, getEAPIdentity0(A, name), name);
-            assertArrayEquals(new String[] {"addNetwork(wlan0, " + name + ")"}, calls("addNetwork"), name);
-            clearCalls();
-        }
-        assertEquals(List.of(names.get(1), names.get(0), HOME, OFFICE), Arrays.asList(getNetworkDatabaseSsids0(A)));
-
-        // Renaming carries the record over; the old name finds nothing.
-        String renamed = "\u00e9t\u00e9 \uD83C\uDF1E";
-        assertTrue(setEAPIdentity0(A, OFFICE, "office id") && setSsid0(A, OFFICE, renamed));
-        assertFalse(setSsid0(A, renamed, renamed), "same name");
-        assertEquals(Arrays.asList(null, "office id"), Arrays.asList(getEAPIdentity0(A, OFFICE), getEAPIdentity0(A, renamed)));
-        status("wpa_state=COMPLETED", "ssid=" + renamed);
-        assertEquals(renamed, getCurrentNetwork0(A));
-
-        // Names and scan lines as the daemon reports them.
-        networks("0\t\u00e9t\u00e9\tany\t[CURRENT]", "1\t\uD83D\uDCF6\tany\t");
+        status("wpa_state=COMPLETED", "ssid=" + name);
         String scanLine = "aa:bb:cc:dd:ee:ff\t2412\t200\t[WPA2-PSK]\t\uD83D\uDCF6";
         scanResults(scanLine);
         result("scan", true);
-        assertTrue(unloadWifiSettings0());
-        assertArrayEquals(new String[] {"\uD83D\uDCF6", "\u00e9t\u00e9"}, getNetworkDatabaseSsids0(A));
+        assertEquals(name, getCurrentNetwork0(A));
         assertArrayEquals(new String[] {scanLine}, discoverNetworks0(A));
+        assertArrayEquals(new String[] {"addNetwork(wlan0, " + mixed + ")", "addNetwork(wlan0, " + name + ")"},
+                calls("addNetwork"));
     }
 
     @Test
     void serviceNativesPassTheDaemonsAnswersOn() {
         assertEquals(List.of(List.of(A), 8, OFFICE), List.of(List.of(getWifiAdapters0()), getDaemonStatus0(A),
                 getCurrentNetwork0(A)));
-        // The network status refreshes the list first, at most once every 5000 ms.
-        networks("0\toffice\tany\t[DISABLED]", "1\thome\tany\t");
-        clearCalls();
-        assertEquals(List.of(3, 3), List.of(getNetworkStatus0(A, OFFICE), getNetworkStatus0(A, OFFICE)));
-        advanceClock(5000);
-        assertEquals(List.of(5, 5, 1), List.of(getNetworkStatus0(A, OFFICE), getNetworkStatus0(A, OFFICE),
-                getNetworkStatus0(A, HOME)));
-        assertEquals(1, calls("listNetworks").length);
-
         clearCalls();
         assertNull(discoverNetworks0(A), "the scan fails");
         assertFalse(isWifiEnabled0(null) || hashCACertificates0());
@@ -176,17 +141,57 @@ class ScriptedLibraryTest {
         assertTrue(setEAPIdentity0(A, OFFICE, "you"));
         assertFalse(saveHostSettings0());
 
-        // The list stops at 32 names, the newest first.
+        // The list stops at 32 names, the newest first; null strings fail cleanly.
         for (int i = 0; i < 31; i++) assertTrue(addNetwork0(A, "n" + i));
         String[] ssids = getNetworkDatabaseSsids0(A);
         assertEquals(List.of(32, "n30", "n29"), List.of(ssids.length, ssids[0], ssids[1]));
+        result("removeNetwork", false);
+        callWithNullStrings(A, "n0");
     }
 
+    /** One thread's cycles for three seconds on a network of its own and the four shared ones. */
+    private static Callable<Long> worker(int id) {
+        return () -> {
+            String cipherText = encrypt("secret " + id), own = "own" + id, renamed = own + "x";
+            long cycles = 0;
+            for (long end = System.nanoTime() + 3_000_000_000L; System.nanoTime() < end; cycles++) {
+                String shared = "s" + cycles % 4, identity = "id " + cycles;
+                int priority = (int) (cycles % 255) + 1;
+                assertTrue(addNetwork0(A, own) && setEAPIdentity0(A, own, identity)
+                        && setPriority0(A, own, (byte) priority) && setPreSharedKey0(A, own, cipherText), own);
+                setEncryption0(A, shared, 1 << cycles % 5);
+                assertTrue(setWepKey0(A, shared, id % 4, own) && getWepKeys0(A, shared).length == 4, shared);
+                getNetworkStatus0(A, shared);
+                if (id == 0) advanceClock(5000);
+                if (id == 0 && cycles % 64 == 0) clearCalls();
+                assertEquals(List.of(true, identity, priority, "secret " + id), List.of(saveHostSettings0(),
+                        getEAPIdentity0(A, own), getPriority0(A, own), decrypt(getPreSharedKey0(A, own))), own);
+                // Moves the current network around; removing it must forget it.
+                assertTrue(setSsid0(A, own, renamed) && connectToNetwork0(A, renamed), own);
+                getCurrentNetwork0(A);
+                assertTrue(disconnectFromNetwork0(A, shared) && removeNetwork0(A, renamed), own);
+                assertFalse(setEAPIdentity0(A, renamed, "gone") || setEAPIdentity0(A, own, "gone"), own);
+            }
+            return cycles;
+        };
+    }
+
+    /** Sixteen threads at once (NativeStressTest runs the same mix under ThreadSanitizer). */
     @Test
-    void nullStringsOnALoadedDatabase() throws Exception {
-        result("removeNetwork", false);  // home stays for the natives after removeNetwork0
-        callWithNullStrings(A, HOME);
-        assertEquals(OFFICE, getCurrentNetwork0(A));
-        assertTrue(setEAPIdentity0(A, OFFICE, "still here"));
+    void sixteenThreadsKeepTheDatabaseConsistent() throws Exception {
+        script("s0", "0\ts0\tany\t[CURRENT]", "1\ts1\tany\t", "2\ts2\tany\t", "3\ts3\tany\t[DISABLED]");
+        List<Callable<Long>> workers = new ArrayList<>();
+        for (int i = 0; i < 16; i++) workers.add(worker(i));
+        // A worker's failure comes out of get(); a deadlock cancels it there.
+        ExecutorService pool = Executors.newFixedThreadPool(16);
+        long cycles = 0;
+        for (Future<Long> future : pool.invokeAll(workers, 60, TimeUnit.SECONDS)) cycles += future.get();
+        pool.shutdown();
+        assertTrue(cycles > 160, "cycles: " + cycles);
+        assertEquals(List.of("s3", "s2", "s1", "s0"), List.of(getNetworkDatabaseSsids0(A)));
+        for (int i = 0; i < 4; i++) {
+            String[] keys = getWepKeys0(A, "s" + i);
+            for (int k = 0; k < 4; k++) assertTrue(keys[k].isEmpty() || Integer.parseInt(keys[k].substring(3)) % 4 == k);
+        }
     }
 }
