@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <regex>
 #include <string>
 
@@ -53,10 +51,9 @@ inline std::string writeXml(WifiHostSettings* host, bool detailed) {
 // the test.
 inline std::string crypt(bool encrypt, const std::string& text) {
   char* result = nullptr;
-  int status = encrypt ? Crypt::encrypt(nullptr, text.c_str(), &result)
-                       : Crypt::decrypt(nullptr, text.c_str(), &result);
+  bool done = (encrypt ? Crypt::encrypt : Crypt::decrypt)(nullptr, text.c_str(), &result) == 0;
   text::Owned held(result);
-  if (status == 0 && result != nullptr) return result;
+  if (done && held) return result;
   ADD_FAILURE() << (encrypt ? "does not encrypt: " : "does not decrypt: ") << text;
   return "<failed>";
 }
