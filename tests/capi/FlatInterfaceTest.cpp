@@ -1,12 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <functional>
-#include <new>
-#include <string>
 
-#include "core/WifiHostSettings.h"
-#include "model/WifiNetwork.h"
-#include "platform/XWriter.h"
 #include "tests/daemon/HostFixture.h"
 #include "tests/report/ReportSupport.h"
 #include "wireless/wireless.h"
@@ -25,8 +18,7 @@ TEST_F(FlatInterfaceTest, DiscoverNetworksFillsTheCallersCapacity) {
   script().result("scan", true).scanResults({"a\t2412\t200\t[WPA2]\tone", "b"});
   ASSERT_TRUE(discoverNetworks(nullptr, "wlan1", &lines, 4, &count));
   ASSERT_EQ(count, 2);
-  EXPECT_STREQ(lines[0], "a\t2412\t200\t[WPA2]\tone");
-  EXPECT_STREQ(lines[1], "b");
+  EXPECT_EQ(std::string(lines[0]) + "|" + lines[1], "a\t2412\t200\t[WPA2]\tone|b");
   EXPECT_TRUE(lines[2] == nullptr && lines[3] == nullptr);
   for (uint8_t i = 0; i < count; ++i) ::operator delete(lines[i]);
   ::operator delete(lines);
@@ -57,9 +49,7 @@ TEST_F(FlatInterfaceTest, OperationsPassArgumentsAndResultsThrough) {
       report_test::addRecord(host, "office")->setNetworkId(4);
       script().result("disconnectNetwork", true).result(row.operation, result);
       EXPECT_EQ(row.call(), result);
-      if (result) {
-        EXPECT_EQ(script().calls(), row.daemonCalls);
-      }
+      if (result) { EXPECT_EQ(script().calls(), row.daemonCalls); }
     }
   }
 }
@@ -85,8 +75,7 @@ TEST_F(FlatInterfaceTest, AnswersAreCopiesFromTheHostSettingsUntilStopped) {
   EXPECT_TRUE(stopWifiService(nullptr));
   script().adapters({"wlan5"});
   ASSERT_TRUE(getWifiAdapter(nullptr, &adapter));
-  EXPECT_STREQ(adapter, "wlan5");
-  ::operator delete(adapter);
+  EXPECT_STREQ(text::Owned(adapter).get(), "wlan5");
 }
 
 }  // namespace

@@ -1,10 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "core/WifiHostSettings.h"
-#include "model/WifiNetwork.h"
 #include "tests/daemon/HostFixture.h"
 #include "tests/report/ReportSupport.h"
 #include "wireless/wireless.h"
@@ -100,16 +93,13 @@ TEST_F(NetworkParametersTest, SkippedKeysNullValuesAndUnknownNetworks) {
   net->setSsidBroadcasted(false);
   EXPECT_TRUE(apply("office", {"nope", "priority", "ssidBroadcasted"}, {"1", "42", "true"}));
   EXPECT_TRUE(net->getPriority() == 42 && net->isPriorityChanged() && net->getSsidBroadcasted());
-
   ASSERT_TRUE(apply("office", {"bssid", "channel", "psk", "encryption"}, {nullptr, nullptr, nullptr, nullptr}));
-  EXPECT_EQ(show(net->getBssid()) + show(net->getPreSharedKey()), "<null><null>");
-  EXPECT_EQ(net->getChannel(), 0);
-  EXPECT_EQ(net->getPairwise() | net->getGroup(), 0u);
+  EXPECT_EQ(show(net->getBssid()) + show(net->getPreSharedKey()) + std::to_string(net->getChannel()) +
+                std::to_string(net->getPairwise() | net->getGroup()), "<null><null>00");
 
   // Unknown networks are refused and change nothing.
   before = fieldsOf(*net);
-  EXPECT_FALSE(apply("elsewhere", {"channel"}, {"9"}));
-  EXPECT_FALSE(apply("Office", {"channel"}, {"9"}));
+  EXPECT_FALSE(apply("elsewhere", {"channel"}, {"9"}) || apply("Office", {"channel"}, {"9"}));
   EXPECT_EQ(fieldsOf(*net), before);
   EXPECT_TRUE(hostLockFree());  // given back on the way out
   script().reset();

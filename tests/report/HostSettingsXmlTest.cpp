@@ -1,10 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "core/WifiHostSettings.h"
-#include "model/WifiNetwork.h"
-#include "platform/XWriter.h"
 #include "tests/daemon/HostFixture.h"
 #include "tests/report/ReportSupport.h"
 
@@ -30,31 +23,26 @@ std::string oneKind(const std::string& kind, const std::string& configuration) {
 
 using HostSettingsXmlTest = HostFixture;
 
-TEST_F(HostSettingsXmlTest, UnloadedInstanceGivesTheEmptyDocumentInBothForms) {
-  WifiHostSettings* settings = WifiHostSettings::recreateInstance(nullptr);
-  script().clearCalls();
-  EXPECT_EQ(writeXml(settings, false), kUnloadedDocument);
-  EXPECT_EQ(writeXml(settings, true), kUnloadedDocument);
-  EXPECT_TRUE(wellFormed(kUnloadedDocument));
-  // Without an adapter the daemon's status is not asked; whether Wi-Fi is
-  // enabled is asked without an adapter.
-  EXPECT_EQ(script().calls(), (Calls{"isWifiEnabled(null)", "isWifiEnabled(null)"}));
-  script().result("isWifiEnabled", true);
-  EXPECT_NE(writeXml(settings, false).find(" wifiEnabled=\"true\" "), std::string::npos);
-}
-
 TEST_F(HostSettingsXmlTest, SummaryCarriesTheStateAndPutsNetworksOnOneLine) {
+  // Unloaded: the empty document in both forms; the daemon's status is not
+  // asked without an adapter, whether Wi-Fi is enabled is.
+  WifiHostSettings* unloaded = WifiHostSettings::recreateInstance(nullptr);
+  script().clearCalls();
+  EXPECT_EQ(writeXml(unloaded, false) + writeXml(unloaded, true), std::string(kUnloadedDocument) + kUnloadedDocument);
+  EXPECT_EQ(script().calls(), (Calls{"isWifiEnabled(null)", "isWifiEnabled(null)"}));
+
+  script().result("isWifiEnabled", true);
   load({"0\toffice\tany\t[CURRENT]"}, {"ssid=office", "wpa_state=COMPLETED"});
   addRecord(host, "lab");
   std::string document = writeXml(host, false);
   EXPECT_EQ(document,
-            "<wifiHostSettings adapter=\"wlan0\" wifiEnabled=\"false\" currentDaemonState=\"8\" "
+            "<wifiHostSettings adapter=\"wlan0\" wifiEnabled=\"true\" currentDaemonState=\"8\" "
             "currentNetwork=\"office\" currentNetworkState=\"3\">\n"
             "  <wifiNetworkDatabase numberNetworks=\"2\">\n"
             "    <wifiNetwork ssid=\"lab\" strength=\"0\" status=\"0\"/>"
             "    <wifiNetwork ssid=\"office\" strength=\"0\" status=\"3\"/>"
             "  </wifiNetworkDatabase>\n</wifiHostSettings>\n");
-  EXPECT_TRUE(wellFormed(document));
+  EXPECT_TRUE(wellFormed(document) && wellFormed(kUnloadedDocument));
   EXPECT_EQ(script().calls("getStatus"), Calls{"getStatus(wlan0, 16)"});  // asked afresh
 }
 
@@ -93,7 +81,6 @@ TEST_F(HostSettingsXmlTest, FullFormClassifiesAndConfiguresEachSecurityKind) {
     SCOPED_TRACE(row.name);
     load({});
     WifiNetwork* net = addRecord(host, "net");
-    net->setBssid("00:11:22:33:44:55");
     net->setSsidBroadcasted(true);
     net->setChannel(11);
     net->setPriority(-1);
@@ -101,7 +88,7 @@ TEST_F(HostSettingsXmlTest, FullFormClassifiesAndConfiguresEachSecurityKind) {
     net->setEapMethod(EAP_PEAP);
     net->setWepKey(0, "k0");
     net->setWepKey(2, "k2");
-    for (uint8_t f = WifiNetwork::TEXT_PreSharedKey; f < WifiNetwork::TEXT_FIELD_COUNT; ++f) {
+    for (uint8_t f = WifiNetwork::TEXT_Bssid; f < WifiNetwork::TEXT_FIELD_COUNT; ++f) {
       net->setText(static_cast<WifiNetwork::TextField>(f), ("t" + std::to_string(f)).c_str());
     }
     if (!row.psk) net->setPreSharedKey("");  // empty counts as none
@@ -115,21 +102,15 @@ TEST_F(HostSettingsXmlTest, FullFormClassifiesAndConfiguresEachSecurityKind) {
     EXPECT_EQ(withSecretsDecrypted(document),
               "<wifiHostSettings adapter=\"wlan0\" wifiEnabled=\"false\" currentDaemonState=\"0\" "
               "currentNetwork=\"\" currentNetworkState=\"0\">\n  <wifiNetworkDatabase numberNetworks=\"1\">\n"
-              "    <wifiNetwork ssid=\"net\" bssid=\"00:11:22:33:44:55\" ssidBroadcasted=\"true\" mode=\"2\""
+              "    <wifiNetwork ssid=\"net\" bssid=\"t1\" ssidBroadcasted=\"true\" mode=\"2\""
               " channel=\"11\" strength=\"0\" priority=\"4294967295\" status=\"0\">\n" +
                   row.security + "    </wifiNetwork>\n  </wifiNetworkDatabase>\n</wifiHostSettings>\n");
   }
 }
 
-TEST_F(HostSettingsXmlTest, SsidOfBytesOutsideUtf8KeepsTheDocumentWellFormed) {
+TEST_F(HostSettingsXmlTest, HandlerReachesEncryptionAndBytesOutsideUtf8StayWellFormed) {
   load({});
-  addRecord(host, "caf\xE9 \xCD\xF8");
-  EXPECT_TRUE(wellFormed(writeXml(host, true)));
-}
-
-TEST_F(HostSettingsXmlTest, HandlerReachesEncryptionAndNullSecretsAreNotEncrypted) {
-  load({});
-  WifiNetwork* net = addRecord(host, "net");
+  WifiNetwork* net = addRecord(host, "caf\xE9 \xCD\xF8");
   net->setProtocol(PROTOCOL_RSN);
   net->setKeyManagement(KEY_MGMT_WPA_EAP);
   net->setEapPassword("k");
@@ -143,6 +124,7 @@ TEST_F(HostSettingsXmlTest, HandlerReachesEncryptionAndNullSecretsAreNotEncrypte
   Crypt::setKeyFile(nullptr);
   EXPECT_EQ(handler.reports, 1);
   EXPECT_NE(out.str().find(" eapPassword=\"\" "), std::string::npos) << out.str();
+  EXPECT_TRUE(wellFormed(out.str()));
 }
 
 }  // namespace

@@ -4,10 +4,8 @@
 // hand, secrets read back through Crypt, and xmllint's reading of a document.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <regex>
 #include <string>
 
@@ -53,10 +51,9 @@ inline std::string writeXml(WifiHostSettings* host, bool detailed) {
 // the test.
 inline std::string crypt(bool encrypt, const std::string& text) {
   char* result = nullptr;
-  int status = encrypt ? Crypt::encrypt(nullptr, text.c_str(), &result)
-                       : Crypt::decrypt(nullptr, text.c_str(), &result);
+  bool done = (encrypt ? Crypt::encrypt : Crypt::decrypt)(nullptr, text.c_str(), &result) == 0;
   text::Owned held(result);
-  if (status == 0 && result != nullptr) return result;
+  if (done && held) return result;
   ADD_FAILURE() << (encrypt ? "does not encrypt: " : "does not decrypt: ") << text;
   return "<failed>";
 }
@@ -87,24 +84,16 @@ inline std::string run(const std::string& command, int* status) {
   return output;
 }
 
-// Whether xmllint reads the document as well-formed XML.
-// xmllint is a program of the build host, which the tests of a Windows
-// build, running under wine, can't start: there these checks are left out.
-#ifdef _WIN32
-constexpr bool kXmllint = false;
-#else
-constexpr bool kXmllint = true;
-#endif
-
+// Whether xmllint reads the document as well-formed XML. xmllint is a
+// program of the build host, which the tests of a Windows build, running
+// under wine, can't start: there the check is left out.
 inline bool wellFormed(const std::string& document) {
-  if (!kXmllint) return true;
-  char path[] = "/tmp/wireless-report-XXXXXX";
-  int fd = mkstemp(path);
-  bool written = fd >= 0 && write(fd, document.data(), document.size()) == ssize_t(document.size());
-  close(fd);
-  bool accepted = written && std::system(("xmllint --noout " + std::string(path) + " 2>/dev/null").c_str()) == 0;
-  unlink(path);
-  return accepted;
+#ifdef _WIN32
+  return true;
+#endif
+  FILE* lint = popen("xmllint --noout - 2>/dev/null", "w");
+  bool written = lint != nullptr && std::fwrite(document.data(), 1, document.size(), lint) == document.size();
+  return lint != nullptr && pclose(lint) == 0 && written;
 }
 
 }  // namespace report_test

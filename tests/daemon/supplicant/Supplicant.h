@@ -11,10 +11,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <string>
 #include <thread>
 
 namespace supplicant_test {
