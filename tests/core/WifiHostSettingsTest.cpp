@@ -35,7 +35,6 @@ class WifiHostSettingsTest : public HostFixture {
            " " + std::to_string(s->adapterCount()) + " " + std::to_string(s->currentNetwork() != nullptr) + " " +
            std::to_string(s->daemonState()) + " " + std::to_string(s->lastRefreshTime());
   }
-
 };
 
 TEST_F(WifiHostSettingsTest, InstanceSlot) {
