@@ -53,8 +53,7 @@ void killProcess(int pid) { kill(pid, SIGKILL); }
 // The helper program watchdog_peer as a second process in this process's
 // kernel namespace, told to end through a mutex of its own that this
 // process holds until then.
-class Peer {
- public:
+struct Peer {
   explicit Peer(const std::string& mode = "watch")
       : name_("peer" + std::to_string(++started_)),
         go_(CreateMutexA(nullptr, TRUE, name_.c_str())),
@@ -85,7 +84,6 @@ class Peer {
     finish();
   }
 
- private:
   static inline int started_ = 0;
   std::string name_;
   HANDLE go_;
@@ -174,22 +172,7 @@ TEST_F(WifiRefreshWatchdogTest, AKilledProcessLetsGoOfTheBlockAndTheGuard) {
   EXPECT_TRUE(ReleaseMutex(guard) && CloseHandle(guard));
 }
 
-TEST_F(WifiRefreshWatchdogTest, LastDetacherClosesOnlyABlockSemaphoreItsProcessMade) {
-  auto watchdog = make();
-  HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName);
-  auto* block = static_cast<WifiSharedBlock*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(WifiSharedBlock)));
-  ASSERT_NE(block, nullptr);
-  // As if another process had made the block, and its handle value happened
-  // to name an unrelated semaphore here.
-  HANDLE unrelated = CreateSemaphoreA(nullptr, 0, 1, nullptr);
-  block->semaphore = unrelated;
-  watchdog.reset();
-  EXPECT_EQ(block->semaphore, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(ReleaseSemaphore(unrelated, 1, nullptr)) << "an unrelated semaphore was closed";
-  EXPECT_TRUE(CloseHandle(unrelated) && UnmapViewOfFile(block) && CloseHandle(mapping));
-}
-
-TEST_F(WifiRefreshWatchdogTest, ThreadTakesRefreshSignalsAndStopEndsItBeforeReturning) {
+TEST_F(WifiRefreshWatchdogTest, ThreadTakesRefreshSignalsStopEndsItAndTheLastDetacherClosesOnlyItsOwn) {
   auto watchdog = make();
   watchdog->stop();  // before start: harmless
   watchdog->signalRefresh();
@@ -212,8 +195,19 @@ TEST_F(WifiRefreshWatchdogTest, ThreadTakesRefreshSignalsAndStopEndsItBeforeRetu
   watchdog->start();
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_TRUE(watchdog->isRunning() && watchdogThreadsAre(1));
+
+  // As if another process had made the block, and its semaphore's handle
+  // value happened to name an unrelated semaphore here.
+  HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName);
+  auto* block = static_cast<WifiSharedBlock*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(WifiSharedBlock)));
+  ASSERT_NE(block, nullptr);
+  HANDLE unrelated = CreateSemaphoreA(nullptr, 0, 1, nullptr);
+  block->semaphore = unrelated;
   watchdog.reset();
   EXPECT_TRUE(watchdogThreadsAre(0));
+  EXPECT_EQ(block->semaphore, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(ReleaseSemaphore(unrelated, 1, nullptr)) << "an unrelated semaphore was closed";
+  EXPECT_TRUE(CloseHandle(unrelated) && UnmapViewOfFile(block) && CloseHandle(mapping));
 }
 
 }  // namespace
