@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
-#include <utility>
 
 #include "model/Text.h"
 #include "tests/daemon/HostFixture.h"
@@ -14,63 +13,60 @@ class NetworkOperationsTest : public HostFixture {
   void SetUp() override {
     HostFixture::SetUp();
     load({"0\toffice\tany", "1\tlab\tany", "2\tcafe\tany\t[DISABLED]"});
-    script().result("selectNetwork", true).result("disconnectNetwork", true).result("reconnect", true);
-    script().result("addNetwork", true).result("removeNetwork", true);
+    for (const char* operation : {"selectNetwork", "disconnectNetwork", "reconnect", "addNetwork", "removeNetwork"}) {
+      script().result(operation, true);
+    }
+    script().nextNetworkId(9);
   }
-
   // Everything the operations may change.
   std::string memory() const {
-    return describe() + (host->networkDatabase()->isUnchanged() ? " unchanged" : " changed") +
-           " state=" + std::to_string(host->daemonState());
+    return describe() + (host->networkDatabase()->isUnchanged() ? " unchanged " : " changed ") +
+           std::to_string(host->daemonState());
   }
 };
 
-TEST_F(NetworkOperationsTest, ConnectAndDisconnect) {
-  EXPECT_TRUE(host->connect("wlan0", "office"));
-  EXPECT_EQ(describe(), "cafe/2/5; lab/1/1; office/0/4*");
-  // Another network: the old one goes back to enabled.
-  EXPECT_TRUE(host->connect("wlan7", "lab"));
-  EXPECT_EQ(describe(), "cafe/2/5; lab/1/4*; office/0/1");
-  // The current one again: asked, nothing changes.
-  find("lab")->setStatus(NETWORK_STATUS_CONNECTED);
-  EXPECT_TRUE(host->connect("wlan0", "lab"));
-  EXPECT_EQ(describe(), "cafe/2/5; lab/1/3*; office/0/1");
-  // A disabled current network stays disabled when another is chosen.
-  find("lab")->setStatus(NETWORK_STATUS_DISABLED);
-  EXPECT_TRUE(host->connect("wlan0", "office"));
-  EXPECT_EQ(describe(), "cafe/2/5; lab/1/5; office/0/4*");
-  // Disconnecting a network that is not current leaves the current one.
-  EXPECT_TRUE(host->disconnect("wlan0", "cafe"));
-  EXPECT_EQ(host->currentNetwork(), find("office"));
-  EXPECT_TRUE(host->disconnect("wlan0", "office"));
-  EXPECT_EQ(memory(), "cafe/2/5; lab/1/5; office/0/1 unchanged state=1");
-  // After a disconnect, connect reconnects first.
-  EXPECT_TRUE(host->connect("wlan0", "lab"));
-  EXPECT_EQ(memory(), "cafe/2/5; lab/1/4*; office/0/1 unchanged state=1");
-  EXPECT_EQ(script().calls(),
-            (Calls{"selectNetwork(wlan0, 0)", "selectNetwork(wlan7, 1)", "selectNetwork(wlan0, 1)",
-                   "selectNetwork(wlan0, 0)", "disconnectNetwork(wlan0, 2)", "disconnectNetwork(wlan0, 0)",
-                   "reconnect(wlan0)", "selectNetwork(wlan0, 1)"}));
-  EXPECT_TRUE(hostLockFree());
-}
-
-TEST_F(NetworkOperationsTest, AddRemoveAndCopiesOut) {
-  script().nextNetworkId(9);
-  EXPECT_TRUE(host->addNetwork("wlan1", "new"));
-  find("new")->setSsidChanged(false);  // only the SSID is flagged
-  EXPECT_FALSE(find("new")->hasChanges());
-  EXPECT_EQ(memory(), "new/9/0; cafe/2/5; lab/1/1; office/0/1 changed state=0");
-
-  host->networkDatabase()->markUnchanged();
-  host->connect("wlan0", "lab");
-  EXPECT_TRUE(host->removeNetwork("wlan1", "office"));
-  EXPECT_EQ(memory(), "new/9/0; cafe/2/5; lab/1/4* changed state=0");
-  EXPECT_TRUE(host->removeNetwork("wlan0", "lab"));
-  EXPECT_EQ(host->currentNetwork(), nullptr);
-  EXPECT_EQ(script().calls(),
-            (Calls{"addNetwork(wlan1, new)", "selectNetwork(wlan0, 1)", "removeNetwork(wlan1, 0)",
-                   "removeNetwork(wlan0, 1)"}));
-
+// Each step in turn: its result, then memory() and the daemon calls it made.
+TEST_F(NetworkOperationsTest, EachStepAsksTheDaemonFirst) {
+  using H = WifiHostSettings;
+  const std::tuple<bool (*)(H*), std::string, Calls> steps[] = {
+      {[](H* h) { return h->connect("wlan0", "office"); }, "cafe/2/5; lab/1/1; office/0/4* unchanged 0",
+       {"selectNetwork(wlan0, 0)"}},
+      // Another network: the old one goes back to enabled.
+      {[](H* h) { return h->connect("wlan7", "lab"); }, "cafe/2/5; lab/1/4*; office/0/1 unchanged 0",
+       {"selectNetwork(wlan7, 1)"}},
+      // The current one again: asked, nothing changes.
+      {[](H* h) { return h->findNetwork(nullptr, "lab")->setStatus(NETWORK_STATUS_CONNECTED) && h->connect("wlan0", "lab"); },
+       "cafe/2/5; lab/1/3*; office/0/1 unchanged 0", {"selectNetwork(wlan0, 1)"}},
+      // A disabled current network stays disabled when another is chosen.
+      {[](H* h) { return h->findNetwork(nullptr, "lab")->setStatus(NETWORK_STATUS_DISABLED) && h->connect("wlan0", "office"); },
+       "cafe/2/5; lab/1/5; office/0/4* unchanged 0", {"selectNetwork(wlan0, 0)"}},
+      // Disconnecting a network that is not current leaves the current one.
+      {[](H* h) { return h->disconnect("wlan0", "cafe"); }, "cafe/2/5; lab/1/5; office/0/4* unchanged 1",
+       {"disconnectNetwork(wlan0, 2)"}},
+      {[](H* h) { return h->disconnect("wlan0", "office"); }, "cafe/2/5; lab/1/5; office/0/1 unchanged 1",
+       {"disconnectNetwork(wlan0, 0)"}},
+      // After a disconnect, connect reconnects first.
+      {[](H* h) { return h->connect("wlan0", "lab"); }, "cafe/2/5; lab/1/4*; office/0/1 unchanged 1",
+       {"reconnect(wlan0)", "selectNetwork(wlan0, 1)"}},
+      // An added network is flagged for its SSID only.
+      {[](H* h) { return h->addNetwork("wlan1", "new") && h->findNetwork(nullptr, "new")->setSsidChanged(false); },
+       "new/9/0; cafe/2/5; lab/1/4*; office/0/1 changed 1", {"addNetwork(wlan1, new)"}},
+      {[](H* h) { return !h->findNetwork(nullptr, "new")->hasChanges() && h->removeNetwork("wlan1", "office"); },
+       "new/9/0; cafe/2/5; lab/1/4* changed 1", {"removeNetwork(wlan1, 0)"}},
+      {[](H* h) { return h->removeNetwork("wlan0", "lab"); }, "new/9/0; cafe/2/5 changed 1", {"removeNetwork(wlan0, 1)"}},
+      // Roam enables every network between its disconnect and reconnect.
+      {[](H* h) { return h->roam("wlan3"); }, "new/9/0; cafe/2/5 changed 1",
+       {"disconnectNetwork(wlan3, 0)", "setNetworkVariable(wlan3, 9, disabled, 0)",
+        "setNetworkVariable(wlan3, 2, disabled, 0)", "reconnect(wlan3)"}},
+  };
+  for (const auto& [step, expected, calls] : steps) {
+    SCOPED_TRACE(calls.front());
+    script().clearCalls();
+    EXPECT_TRUE(step(host));
+    EXPECT_EQ(memory(), expected);
+    EXPECT_EQ(script().calls(), calls);
+    EXPECT_TRUE(hostLockFree());
+  }
   // A capacity cut keeps the newest.
   char* copies[1] = {};
   uint8_t count = 99;
@@ -78,23 +74,11 @@ TEST_F(NetworkOperationsTest, AddRemoveAndCopiesOut) {
   ASSERT_EQ(count, 1);
   EXPECT_STREQ(copies[0], "new");
   text::release(copies[0]);
-  EXPECT_TRUE(hostLockFree());
-}
-
-TEST_F(NetworkOperationsTest, RoamEnablesEveryNetworkBetweenDisconnectAndReconnect) {
-  EXPECT_TRUE(host->roam("wlan3"));
-  EXPECT_EQ(script().calls(), (Calls{"disconnectNetwork(wlan3, 0)", "setNetworkVariable(wlan3, 2, disabled, 0)",
-                                     "setNetworkVariable(wlan3, 1, disabled, 0)",
-                                     "setNetworkVariable(wlan3, 0, disabled, 0)", "reconnect(wlan3)"}));
-  // On an empty database, and the result is reconnect's.
-  load({});
-  script().result("reconnect", false);
-  EXPECT_FALSE(host->roam("wlan0"));
-  EXPECT_EQ(script().calls(), (Calls{"disconnectNetwork(wlan0, 0)", "reconnect(wlan0)"}));
 }
 
 // Each refusal, by the daemon or before asking it, leaves memory as it was
-// and the lock free; unknown and null SSIDs need no daemon call.
+// and the lock free; unknown and null SSIDs need no daemon call. roam's
+// result is reconnect's.
 TEST_F(NetworkOperationsTest, RefusalsChangeNothing) {
   using H = WifiHostSettings;
   const std::tuple<bool (*)(H*), const char*, bool, Calls> rows[] = {  // the call, what fails, its result, calls
@@ -123,6 +107,8 @@ TEST_F(NetworkOperationsTest, RefusalsChangeNothing) {
     EXPECT_EQ(memory(), before);
     EXPECT_TRUE(hostLockFree());
   }
+  script().result("reconnect", false);
+  EXPECT_FALSE(host->roam("wlan0"));
 }
 
 }  // namespace
