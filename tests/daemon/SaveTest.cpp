@@ -58,11 +58,12 @@ TEST_F(SaveTest, EachRowWritesAndClearsByItsRule) {
   for (const auto& [change, written, left] : rows) {
     SCOPED_TRACE(written.empty() ? "nothing written" : written.front().first);
     SetUp();
-    change(*find("office"));
-    ASSERT_TRUE(find("office")->hasChanges());
+    WifiNetwork* office = find("office");
+    change(*office);
+    ASSERT_TRUE(office->hasChanges());
     EXPECT_TRUE(host->save());
     EXPECT_EQ(script().calls(), writes(0, written));
-    EXPECT_EQ(find("office")->hasChanges(), left);
+    EXPECT_EQ(office->hasChanges(), left);
   }
 }
 
