@@ -45,23 +45,16 @@ TEST_F(LoadTest, EachVariableQueryAndItsFailureValue) {
       {"key_mgmt=IEEE8021X;eap=MD5 PEAP;auth_alg=", "KeyManagement=8;EapMethod=2;Authentication=4"},
       {"key_mgmt=NONE", "KeyManagement=1;PreSharedKey=<null>"},
   };
-  auto entries = [](const std::string& text, auto each) {
-    for (size_t at = 0, end; at < text.size(); at = end + 1) {
-      end = std::min(text.find(';', at), text.size());
-      const size_t equals = text.find('=', at);
-      each(text.substr(at, equals - at), text.substr(equals + 1, end - equals - 1));
-    }
-  };
   for (const auto& [answers, expected] : rows) {
     SCOPED_TRACE(answers);
     script().reset();
     for (size_t i = 17; i < std::size(kVariables); ++i) script().variable(0, kVariables[i], kVariables[i]);
-    entries(answers, [](const std::string& name, const std::string& value) { script().variable(0, name, value); });
+    forEachEntry(answers, [](const std::string& name, const std::string& value) { script().variable(0, name, value); });
     load({"0\tnet\t11:22:33:44:55:66"});
     ASSERT_EQ(host->networkDatabase()->count(), 1u);
     EXPECT_FALSE(find("net")->hasChanges());
     Fields fields = fieldsOf(*find("net"));
-    entries(expected, [&](const std::string& name, const std::string& value) { EXPECT_EQ(fields[name], value) << name; });
+    forEachEntry(expected, [&](const std::string& name, const std::string& value) { EXPECT_EQ(fields[name], value) << name; });
   }
 }
 
