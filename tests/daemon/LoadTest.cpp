@@ -54,7 +54,7 @@ TEST_F(LoadTest, EachVariableQueryAndItsFailureValue) {
     ASSERT_EQ(host->networkDatabase()->count(), 1u);
     EXPECT_FALSE(find("net")->hasChanges());
     Fields fields = fieldsOf(*find("net"));
-    forEachEntry(expected, [&](const std::string& name, const std::string& value) { EXPECT_EQ(fields[name], value) << name; });
+    forEachEntry(expected, [&](const std::string& f, const std::string& value) { EXPECT_EQ(fields[f], value) << f; });
   }
 }
 

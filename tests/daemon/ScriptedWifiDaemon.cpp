@@ -87,8 +87,10 @@ LINE_ANSWER(getScanLines)
 LINE_ANSWER(listNetworks)
 LINE_ANSWER(getStatus)
 #undef LINE_ANSWER
-#define SET_ANSWER(Operation) \
-  bool WifiDaemon::Operation(const char* a, uint8_t id, const char* n, const char* v) { return call(#Operation, a, id, n, v); }
+#define SET_ANSWER(Operation)                                                         \
+  bool WifiDaemon::Operation(const char* a, uint8_t id, const char* n, const char* v) { \
+    return call(#Operation, a, id, n, v);                                               \
+  }
 SET_ANSWER(setNetworkVariable)
 SET_ANSWER(setNetworkBssid)
 #undef SET_ANSWER
