@@ -84,7 +84,8 @@ TEST_F(LoadTest, ListLinesAndStatusReport) {
   // The status report settles the current network: its SSID, not its
   // BSSID, id or key management; an unknown SSID drops it.
   const Calls two{"0\toffice\tany\t[CURRENT]", "1\tlab\tany"};
-  loads(two, {"bssid=aa:bb", "ssid=lab", "id=0", "key_mgmt=WPA-PSK", "wpa_state=COMPLETED"}, "lab/1/3*; office/0/1 8");
+  loads(two, {"bssid=aa:bb", "ssid=lab", "wpa_state=COMPLETED", "id=0 wpa_state=INACTIVE", "key_mgmt=wpa_state=IDLE"},
+        "lab/1/3*; office/0/1 8");
   loads(two, {"bssid=lab", "wpa_state=SCANNING", "wpa_state=COMPLETED"}, "lab/1/1; office/0/3* 8");
   loads(two, {"ssid=ghost", "wpa_state=COMPLETED"}, "lab/1/1; office/0/1 8");
   // The state words are tested in a fixed order; a state up to idle drops
@@ -105,7 +106,7 @@ TEST_F(LoadTest, ScanResultsMergeIntoMatchingRecords) {
       {"aa:bb:cc:dd:ee:ff\t2437\t189\t[WPA2-PSK-CCMP][ESS]\toffice", "\"aa:bb:cc:dd:ee:ff\" 6 57 0"},
       {"aa:bb:cc:dd:ee:ff\t2412\t185\t[IBSS]\toffice", "\"aa:bb:cc:dd:ee:ff\" 1 50 1"},
       {"aa:bb:cc:dd:ee:ff\t2462\t100\t[ESS]\toffice", "\"aa:bb:cc:dd:ee:ff\" 11 0 0"},
-      {"aa:bb:cc:dd:ee:ff\t2467\t210\t[ESS]\toffice", "\"aa:bb:cc:dd:ee:ff\" 6 100 0"},  // an unknown frequency
+      {"aa:bb:cc:dd:ee:ff\t2467\t250\t[ESS]\toffice", "\"aa:bb:cc:dd:ee:ff\" 6 100 0"},  // an unknown frequency
       {"no-colon\t2412\t200\t[ESS]\toffice-guest", "\"00:00:00:00:00:00\" 1 80 0"},
       {"aa:bb:cc:dd:ee:ff\t2412\t200\t[ESS]\tlab", "\"00:00:00:00:00:00\" 0 0 2"},  // no match
       {"office:1\t2417", "\"office:1\" 2 0 2"},                                       // no level

@@ -55,6 +55,7 @@ TEST_F(NetworkOperationsTest, EachStepAsksTheDaemonFirst) {
   EXPECT_FALSE(find("new")->hasChanges());
   expectStep(host->removeNetwork("wlan1", "a"), "new/9/0; c/2/5; b/1/4* changed 1", {"removeNetwork(wlan1, 0)"});
   expectStep(host->removeNetwork("wlan0", "b"), "new/9/0; c/2/5 changed 1", {"removeNetwork(wlan0, 1)"});
+  EXPECT_EQ(host->currentNetwork(), nullptr);
   // Roam enables every network between its disconnect and reconnect.
   expectStep(host->roam("wlan3"), "new/9/0; c/2/5 changed 1",
              {"disconnectNetwork(wlan3, 0)", "setNetworkVariable(wlan3, 9, disabled, 0)",
