@@ -41,7 +41,6 @@ class DaemonScript {
   DaemonScript& status(Lines lines) { return edit([&](State& s) { s.lines["getStatus"] = std::move(lines); }); }
   // Makes one of the line answers fail again.
   DaemonScript& fail(const std::string& operation) { return edit([&](State& s) { s.lines.erase(operation); }); }
-  DaemonScript& failScanResults() { return fail("getScanLines"); }
   DaemonScript& variable(uint8_t networkId, const std::string& name, const std::string& value) {
     return edit([&](State& s) { s.variables[{networkId, name}] = value; });
   }
@@ -51,7 +50,11 @@ class DaemonScript {
 
   Lines calls() { return locked([](State& s) { return s.calls; }); }
   // Only the calls of one operation.
-  Lines calls(const std::string& operation);
+  Lines calls(const std::string& operation) {
+    Lines all;
+    for (const std::string& call : calls()) if (call.rfind(operation + "(", 0) == 0) all.push_back(call);
+    return all;
+  }
   void clearCalls() { edit([](State& s) { s.calls.clear(); }); }
 
  private:

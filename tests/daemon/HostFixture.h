@@ -5,11 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <algorithm>
 #include <future>
-#include <map>
-#include <string>
-#include <vector>
 
 #include "core/WifiHostSettings.h"
 #include "core/WifiNetworkDatabase.h"
@@ -23,6 +20,16 @@ using Fields = std::map<std::string, std::string>;
 
 inline std::string show(const char* text) { return text == nullptr ? "<null>" : "\"" + std::string(text) + "\""; }
 
+// Calls each(name, value) for every "name=value" entry of "a=1;b=2".
+template <typename Each>
+void forEachEntry(const std::string& text, Each each) {
+  for (size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = std::min(text.find(';', at), text.size());
+    const size_t equals = text.find('=', at);
+    each(text.substr(at, equals - at), text.substr(equals + 1, end - equals - 1));
+  }
+}
+
 // Every field of a record by its accessor's name, texts quoted.
 inline Fields fieldsOf(const WifiNetwork& n) {
   Fields fields{{"SsidBroadcasted", std::to_string(n.getSsidBroadcasted())},
@@ -35,16 +42,13 @@ inline Fields fieldsOf(const WifiNetwork& n) {
   return fields;
 }
 
-// True when another thread can take and give back the lock within `wait`. A
-// lock this thread wrongly still holds is then released, so that the other
-// thread can end.
+// True when another thread can take and give back the lock within two
+// seconds. A lock this thread wrongly still holds is then released, so that
+// the other thread can end.
 template <typename Lockable>
-bool lockFree(Lockable* lockable, std::chrono::milliseconds wait = std::chrono::seconds(2)) {
-  std::future<void> taken = std::async(std::launch::async, [lockable] {
-    lockable->lock();
-    lockable->unlock();
-  });
-  const bool wasFree = taken.wait_for(wait) == std::future_status::ready;
+bool lockFree(Lockable* lockable) {
+  std::future<void> taken = std::async(std::launch::async, [lockable] { lockable->lock(), lockable->unlock(); });
+  const bool wasFree = taken.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
   while (taken.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) lockable->unlock();
   return wasFree;
 }
@@ -86,6 +90,6 @@ class HostFixture : public ::testing::Test {
   }
   bool hostLockFree() const { return lockFree(host); }
 
-  std::vector<std::string> adapterNames{"wlan0"};
+  Calls adapterNames{"wlan0"};
   WifiHostSettings* host = nullptr;
 };

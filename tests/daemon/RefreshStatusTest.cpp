@@ -9,110 +9,93 @@ namespace {
 
 class RefreshStatusTest : public HostFixture {
  protected:
-  // office (0) and lab (1), daemon state 3 (SCANNING); office current with
-  // this status, or (0) not current.
-  void prepare(int32_t officeStatus) {
-    load({officeStatus != 0 ? "0\toffice\tany\t[CURRENT]" : "0\toffice\tany", "1\tlab\tany"}, {"wpa_state=SCANNING"});
-    if (officeStatus != 0) find("office")->setStatus(officeStatus);
+  // a (0) and b (1), daemon state 3 (SCANNING); a current with this status,
+  // or (0) not current.
+  void prepare(int32_t status) {
+    load({status != 0 ? "0\ta\tany\t[CURRENT]" : "0\ta\tany", "1\tb\tany"}, {"wpa_state=SCANNING"});
+    if (status != 0) find("a")->setStatus(status);
   }
-
-  bool refreshLater() {
-    orv_test::advanceClock(5000);
+  bool refreshAfter(uint64_t millis = 5000) {
+    orv_test::advanceClock(millis);
     return host->refreshNetworkList();
   }
 };
 
+// At most once every 5000 ms; a failed refresh starts a new period all the
+// same; the difference is unsigned, so a clock behind the stamp counts as far ahead.
 TEST_F(RefreshStatusTest, RefreshRunsAtMostOnceEvery5000Milliseconds) {
-  load({"0\toffice\tany"});
-  for (uint64_t ahead : {4999, 1, 4999, 1}) {
-    orv_test::advanceClock(ahead);
-    EXPECT_TRUE(host->refreshNetworkList());
-  }
-  EXPECT_EQ(script().calls("listNetworks").size(), 2u);
+  load({"0\ta\tany"});
+  for (uint64_t ahead : {4999, 1, 4999, 1}) EXPECT_TRUE(refreshAfter(ahead));
   EXPECT_EQ(host->lastRefreshTime(), kStartTime + 10000);
-  // A failed refresh starts a new period all the same.
   script().fail("listNetworks");
-  EXPECT_FALSE(refreshLater());
-  orv_test::advanceClock(4999);
-  EXPECT_TRUE(host->refreshNetworkList());
-  EXPECT_EQ(script().calls("listNetworks").size(), 3u);
-  // The difference is unsigned: a clock behind the stamp counts as far ahead.
+  EXPECT_FALSE(refreshAfter());
+  EXPECT_TRUE(refreshAfter(4999));
   orv_test::setClock(kStartTime);
   EXPECT_FALSE(host->refreshNetworkList());
   EXPECT_EQ(host->lastRefreshTime(), kStartTime);
+  EXPECT_EQ(script().calls("listNetworks").size(), 4u);
 }
 
 TEST_F(RefreshStatusTest, RefreshFollowsTheListByIdentifier) {
-  // office's status (current unless 0), the list, then describe().
+  // a's status (current unless 0), the list, then describe(): disabled is no
+  // longer current; newly current; connected stays connected; a lost flag;
+  // another current; a disabled one stays so; the later line wins; unknown
+  // identifiers; blank separated.
   const std::tuple<int32_t, Calls, std::string> rows[] = {
-      {3, {"0\toffice\tany\t[DISABLED]"}, "lab/1/1; office/0/5"},                      // disabled: no longer current
-      {0, {"0\toffice\tany\t[CURRENT]"}, "lab/1/1; office/0/4*"},                      // newly current
-      {3, {"0\toffice\tany\t[CURRENT]"}, "lab/1/1; office/0/3*"},                      // connected stays connected
-      {4, {"0\toffice\tany"}, "lab/1/1; office/0/1"},                                   // lost its flag
-      {4, {"1\tlab\tany\t[CURRENT]"}, "lab/1/4*; office/0/1"},                         // another is current
-      {5, {"1\tlab\tany\t[CURRENT]"}, "lab/1/4*; office/0/5"},                         // a disabled one stays so
-      {4, {"0\toffice\tany\t[CURRENT]", "0\toffice\tany"}, "lab/1/1; office/0/1"},     // the later line wins
-      {4, {"7\tghost\tany\t[CURRENT]", "256\toffice\tany"}, "lab/1/1; office/0/4*"},   // unknown identifiers
-      {0, {"0 office any [DISABLED]"}, "lab/1/1; office/0/5"},                          // blank separated
+      {3, {"0\ta\tany\t[DISABLED]"}, "b/1/1; a/0/5"}, {0, {"0\ta\tany\t[CURRENT]"}, "b/1/1; a/0/4*"},
+      {3, {"0\ta\tany\t[CURRENT]"}, "b/1/1; a/0/3*"}, {4, {"0\ta\tany"}, "b/1/1; a/0/1"},
+      {4, {"1\tb\tany\t[CURRENT]"}, "b/1/4*; a/0/1"}, {5, {"1\tb\tany\t[CURRENT]"}, "b/1/4*; a/0/5"},
+      {4, {"0\ta\tany\t[CURRENT]", "0\ta\tany"}, "b/1/1; a/0/1"},
+      {4, {"7\tghost\tany\t[CURRENT]", "256\ta\tany"}, "b/1/1; a/0/4*"}, {0, {"0 a any [DISABLED]"}, "b/1/1; a/0/5"},
   };
-  for (const auto& [officeStatus, networks, expected] : rows) {
-    SCOPED_TRACE(networks.front());
-    prepare(officeStatus);
+  for (const auto& [status, networks, expected] : rows) {
+    prepare(status);
     script().networks(networks);
-    EXPECT_TRUE(refreshLater());
-    EXPECT_EQ(describe(), expected);
+    EXPECT_TRUE(refreshAfter());
+    EXPECT_EQ(describe(), expected) << networks.front();
   }
   // The scan results merge as in the load; their failure is no failure.
-  script().networks({}).scanResults({"aa:bb:cc:dd:ee:ff\t2417\t189\t[IBSS]\toffice"});
-  EXPECT_TRUE(refreshLater());
-  EXPECT_EQ(std::to_string(find("office")->getChannel()) + " " + std::to_string(find("office")->getStrength()), "2 57");
-  script().failScanResults();
-  EXPECT_TRUE(refreshLater());
-
+  script().networks({}).scanResults({"aa:bb:cc:dd:ee:ff\t2417\t189\t[IBSS]\ta"});
+  EXPECT_TRUE(refreshAfter());
+  EXPECT_EQ(find("a")->getChannel() * 100 + find("a")->getStrength(), 257);
+  script().fail("getScanLines");
+  EXPECT_TRUE(refreshAfter());
   // An all-blank line fails the refresh and leaves both locks free.
-  script().networks({"0\toffice\tany", " \t \t"}).clearCalls();
-  EXPECT_FALSE(refreshLater());
+  script().networks({"0\ta\tany", " \t \t"}).clearCalls();
+  EXPECT_FALSE(refreshAfter());
   EXPECT_EQ(script().calls(), Calls{"listNetworks(wlan0, 32)"});
-  EXPECT_TRUE(lockFree(host->networkDatabase()));
-  EXPECT_TRUE(hostLockFree());
+  EXPECT_TRUE(lockFree(host->networkDatabase()) && hostLockFree());
 }
 
 // getDaemonStatus (state given), which asks the first adapter, and
 // getCurrentNetwork (no state: the daemon state stays 3), which asks the one
 // it is given, from a status report; none: getStatus fails.
 TEST_F(RefreshStatusTest, StatusTransitions) {
-  const std::string officeConnecting = "lab/1/1; office/0/4*", none = "lab/1/1; office/0/1";
-  // The row's name; the state getDaemonStatus gives, or none for a getCurrentNetwork row; office's status
-  // (current unless 0); the report (none: getStatus fails); then describe().
-  const std::tuple<const char*, std::optional<int32_t>, int32_t, std::optional<Calls>, std::string> rows[] = {
-      {"completed", 8, 4, Calls{"bssid=aa:bb", "ssid=office", "wpa_state=COMPLETED"}, "lab/1/1; office/0/3*"},
-      {"bssid line is no ssid", 8, 4, Calls{"bssid=lab", "wpa_state=COMPLETED"}, "lab/1/1; office/0/3*"},
-      {"another ssid", 8, 4, Calls{"ssid=lab", "wpa_state=COMPLETED"}, "lab/1/3*; office/0/1"},
-      {"another ssid, current disabled", 8, 5, Calls{"wpa_state=COMPLETED", "ssid=lab"}, "lab/1/3*; office/0/1"},
-      {"unknown ssid", 3, 4, Calls{"ssid=ghost", "wpa_state=SCANNING"}, none},
-      {"no current yet", 8, 0, Calls{"ssid=office", "wpa_state=COMPLETED"}, "lab/1/1; office/0/3*"},
-      {"disconnected, current disabled", 1, 5, Calls{"wpa_state=DISCONNECTED"}, "lab/1/1; office/0/5"},
-      {"no state line", 3, 4, Calls{DaemonScript::kNullLine, "ssid=office"}, officeConnecting},
-      {"no report", 0, 4, std::nullopt, none},
-      {"no report, current disabled", 0, 5, std::nullopt, "lab/1/1; office/0/5"},
-      {"current: another ssid", std::nullopt, 4, Calls{"ssid=lab", "wpa_state=COMPLETED"}, "lab/1/1*; office/0/1"},
-      {"current: another ssid, current disabled", std::nullopt, 5, Calls{"ssid=lab"}, "lab/1/1*; office/0/5"},
-      {"current: unknown ssid", std::nullopt, 4, Calls{"ssid=ghost"}, none},
-      {"current: no line begins with ssid=", std::nullopt, 4, Calls{"bssid=lab", " ssid=lab"}, officeConnecting},
-      {"current: the first ssid line", std::nullopt, 4, Calls{"bssid=x", " ssid=x", "ssid=lab", "ssid=office"},
-       "lab/1/1*; office/0/1"},
-      {"current: no report", std::nullopt, 4, std::nullopt, none},
-      {"current: no report, current disabled", std::nullopt, 5, std::nullopt, "lab/1/1; office/0/5"},
+  const std::nullopt_t current = std::nullopt, failed = std::nullopt;
+  // The state getDaemonStatus gives, or current for a getCurrentNetwork row; a's status (current unless 0); the
+  // report; then describe().
+  const std::tuple<std::optional<int32_t>, int32_t, std::optional<Calls>, std::string> rows[] = {
+      {8, 4, Calls{"bssid=aa:bb", "ssid=a", "wpa_state=COMPLETED"}, "b/1/1; a/0/3*"},
+      {8, 4, Calls{"bssid=b", "wpa_state=COMPLETED"}, "b/1/1; a/0/3*"},
+      {8, 4, Calls{"ssid=b", "wpa_state=COMPLETED"}, "b/1/3*; a/0/1"},
+      {8, 5, Calls{"wpa_state=COMPLETED", "ssid=b"}, "b/1/3*; a/0/1"},
+      {3, 4, Calls{"ssid=ghost", "wpa_state=SCANNING"}, "b/1/1; a/0/1"},
+      {8, 0, Calls{"ssid=a", "wpa_state=COMPLETED"}, "b/1/1; a/0/3*"},
+      {1, 5, Calls{"wpa_state=DISCONNECTED"}, "b/1/1; a/0/5"}, {0, 4, failed, "b/1/1; a/0/1"},
+      {3, 4, Calls{DaemonScript::kNullLine, "ssid=a"}, "b/1/1; a/0/4*"}, {0, 5, failed, "b/1/1; a/0/5"},
+      {current, 4, Calls{"ssid=b", "wpa_state=COMPLETED"}, "b/1/1*; a/0/1"},
+      {current, 5, Calls{"ssid=b"}, "b/1/1*; a/0/5"}, {current, 4, Calls{"ssid=ghost"}, "b/1/1; a/0/1"},
+      {current, 4, Calls{"bssid=b", " ssid=b"}, "b/1/1; a/0/4*"},  // no line begins with ssid=
+      {current, 4, Calls{"bssid=x", " ssid=x", "ssid=b", "ssid=a"}, "b/1/1*; a/0/1"},
+      {current, 4, failed, "b/1/1; a/0/1"}, {current, 5, failed, "b/1/1; a/0/5"},
   };
   adapterNames = {"wlan0", "wlan1"};
-  for (const auto& [name, state, officeStatus, report, expected] : rows) {
-    SCOPED_TRACE(name);
-    prepare(officeStatus);
+  for (const auto& [state, status, report, expected] : rows) {
+    SCOPED_TRACE(expected + (report && !report->empty() ? " " + report->front() : " no report"));
+    prepare(status);
     report ? (void)script().status(*report) : (void)script().fail("getStatus");
     WifiNetwork* answer = state ? nullptr : host->getCurrentNetwork("wlan1");
-    if (state) {
-      EXPECT_EQ(host->getDaemonStatus("wlan1"), *state);
-    }
+    EXPECT_EQ(state ? host->getDaemonStatus("wlan1") : 0, state.value_or(0));
     EXPECT_EQ(answer, state ? nullptr : host->currentNetwork());
     EXPECT_EQ(script().calls(), Calls{state ? "getStatus(wlan0, 16)" : "getStatus(wlan1, 16)"});
     EXPECT_EQ(host->daemonState(), static_cast<uint32_t>(state.value_or(3)));

@@ -1,27 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
-#include <utility>
 
 #include "tests/daemon/HostFixture.h"
 
 namespace {
 
-using Writes = std::vector<std::pair<std::string, std::string>>;
-
 const Calls kStored{"saveConfig(wlan0)", "reloadConfig(wlan0)"};
-const char* const kAbsent = "\"\"";
 
-// The calls that write these variables of one network through wlan0, then
-// the calls that follow; a "bssid" write is followed by the same arguments
-// to setNetworkBssid.
-Calls writes(int networkId, const Writes& variables, const Calls& then = kStored) {
+// The calls that write the "variable=value;..." entries of one network
+// through wlan0, then the calls that follow; a "bssid" write is repeated to
+// setNetworkBssid.
+Calls writes(int networkId, const std::string& variables, const Calls& then = kStored) {
   Calls calls;
-  for (const auto& [name, value] : variables) {
+  forEachEntry(variables, [&](const std::string& name, const std::string& value) {
     const std::string arguments = "(wlan0, " + std::to_string(networkId) + ", " + name + ", " + value + ")";
     calls.push_back("setNetworkVariable" + arguments);
     if (name == "bssid") calls.push_back("setNetworkBssid" + arguments);
-  }
+  });
   calls.insert(calls.end(), then.begin(), then.end());
   return calls;
 }
@@ -41,95 +37,86 @@ class SaveTest : public HostFixture {
 // left behind afterwards.
 TEST_F(SaveTest, EachRowWritesAndClearsByItsRule) {
   using N = WifiNetwork;
-  const std::tuple<void (*)(N&), Writes, bool> rows[] = {  // the change, the writes, whether a change is left
-      {[](N& n) { n.setSsid(nullptr); }, {}, true},
-      {[](N& n) { n.setBssid("any"); }, {{"bssid", "00:00:00:00:00:00"}}, false},
-      {[](N& n) { n.setSsidBroadcasted(true); }, {{"scan_ssid", "0"}}, false},
+  const std::tuple<void (*)(N&), const char*, bool> rows[] = {  // the change, the writes, whether a change is left
+      {[](N& n) { n.setSsid(nullptr); }, "", true},
+      {[](N& n) { n.setBssid("any"); }, "bssid=00:00:00:00:00:00", false},
+      {[](N& n) { n.setSsidBroadcasted(true); }, "scan_ssid=0", false},
       // Enumerated values write the word of a single value only: several
       // bits, or a value without a word, write nothing and clear the flag;
       // 0 writes nothing and keeps it.
-      {[](N& n) { n.setKeyManagementChanged(true); }, {}, false},
-      {[](N& n) { n.setKeyManagement(0); }, {}, true},
-      {[](N& n) { n.setAuthentication(AUTH_AUTO); }, {}, false},
-      {[](N& n) { n.setPriority(-1); }, {{"priority", "-1"}}, false},
-      {[](N& n) { n.setWepKey(2, "*"); }, {}, false},
-      {[](N& n) { n.setPreSharedKey("*"); }, {}, false},
-      {[](N& n) { n.setPreSharedKeyChanged(true); }, {{"psk", kAbsent}}, false},
-      {[](N& n) { n.setPreSharedKey("x"); n.clearChanges(); n.setPreSharedKey(""); }, {{"psk", ""}}, false},
-      {[](N& n) { n.setEapIdentity("*"); }, {{"identity", "*"}}, false},
-      {[](N& n) { n.setEapPassword("*"); }, {}, false},
-      {[](N& n) { n.setPrivateKeyPassword2("*"); }, {}, false},
-      {[](N& n) { n.setChannel(3); }, {}, true},  // no variable: stored every time
+      {[](N& n) { n.setKeyManagementChanged(true); }, "", false},
+      {[](N& n) { n.setKeyManagement(0); }, "", true},
+      {[](N& n) { n.setAuthentication(AUTH_AUTO); }, "", false},
+      // A hidden secret ("*") is not written; a cleared one is.
+      {[](N& n) { n.setWepKey(2, "*"); }, "", false},
+      {[](N& n) { n.setPreSharedKey("*"); }, "", false},
+      {[](N& n) { n.setPreSharedKeyChanged(true); }, "psk=\"\"", false},
+      {[](N& n) { n.setPreSharedKey("x"), n.clearChanges(), n.setPreSharedKey(""); }, "psk=", false},
+      {[](N& n) { n.setEapPassword("*"); }, "", false},
+      {[](N& n) { n.setPrivateKeyPassword2("*"); }, "", false},
+      {[](N& n) { n.setChannel(3); }, "", true},  // no variable: stored every time
   };
   for (const auto& [change, written, left] : rows) {
-    SCOPED_TRACE(written.empty() ? "nothing written" : written.front().first);
     SetUp();
     WifiNetwork* office = find("office");
     change(*office);
     ASSERT_TRUE(office->hasChanges());
     EXPECT_TRUE(host->save());
-    EXPECT_EQ(script().calls(), writes(0, written));
-    EXPECT_EQ(office->hasChanges(), left);
+    EXPECT_EQ(script().calls(), writes(0, written)) << written;
+    EXPECT_EQ(office->hasChanges(), left) << written;
   }
 }
 
 // Every flag raised, with one word for each enumerated row and a value of
-// its own for each text.
+// its own for each text: all rows in order, and only the channel, which has
+// no variable, keeps its flag.
 TEST_F(SaveTest, EveryFlagWritesTheRowsInOrder) {
   WifiNetwork* n = find("office");
   ASSERT_TRUE(n->setKeyManagement(KEY_MGMT_WPA_PSK) && n->setAuthentication(AUTH_SHARED));
   ASSERT_TRUE(n->setPairwise(CIPHER_CCMP) && n->setGroup(CIPHER_WEP104));
-  ASSERT_TRUE(n->setEapMethod(EAP_TTLS) && n->setProtocol(PROTOCOL_WPA));
-  n->setWepKey(1, "k1");
+  ASSERT_TRUE(n->setEapMethod(EAP_TTLS) && n->setProtocol(PROTOCOL_WPA) && n->setWepKey(1, "k1"));
   for (int field = WifiNetwork::TEXT_PreSharedKey; field < WifiNetwork::TEXT_FIELD_COUNT; ++field) {
     n->setText(static_cast<WifiNetwork::TextField>(field), std::to_string(field).c_str());
   }
   for (int f = 0; f < WifiNetwork::CHANGE_COUNT; ++f) n->setChanged(static_cast<WifiNetwork::Change>(f), true);
   EXPECT_TRUE(host->save());
-
-  const Writes all = {
-      {"ssid", "office"}, {"bssid", "00:00:00:00:00:00"}, {"scan_ssid", "1"}, {"key_mgmt", "WPA-PSK"},
-      {"priority", "0"}, {"mode", "2"}, {"auth_alg", "SHARED"}, {"pairwise", "CCMP"}, {"group", "WEP104"},
-      {"eap", "TTLS"}, {"proto", "WPA"},
-      {"wep_tx_keyidx", "0"}, {"wep_key0", kAbsent}, {"wep_key1", "k1"}, {"wep_key2", kAbsent}, {"wep_key3", kAbsent},
-      {"identity", "3"}, {"anonymous_identity", "4"}, {"password", "5"}, {"psk", "2"}, {"ca_cert", "6"},
-      {"ca_path", "7"}, {"client_cert", "8"}, {"private_key", "9"}, {"private_key_passwd", "10"}, {"phase1", "11"},
-      {"phase2", "12"}, {"ca_cert2", "13"}, {"ca_path2", "14"}, {"client_cert2", "15"}, {"private_key2", "16"},
-      {"private_key_passwd2", "17"}};
-  EXPECT_EQ(script().calls(), writes(0, all));
-  // Only the channel, which has no variable, keeps its flag.
-  for (int flag = 0; flag < WifiNetwork::CHANGE_COUNT; ++flag) {
-    EXPECT_EQ(n->isChanged(static_cast<WifiNetwork::Change>(flag)), flag == WifiNetwork::CHANGED_Channel) << flag;
-  }
+  EXPECT_EQ(script().calls(),
+            writes(0, "ssid=office;bssid=00:00:00:00:00:00;scan_ssid=1;key_mgmt=WPA-PSK;priority=0;mode=2;"
+                      "auth_alg=SHARED;pairwise=CCMP;group=WEP104;eap=TTLS;proto=WPA;wep_tx_keyidx=0;"
+                      "wep_key0=\"\";wep_key1=k1;wep_key2=\"\";wep_key3=\"\";identity=3;anonymous_identity=4;"
+                      "password=5;psk=2;ca_cert=6;ca_path=7;client_cert=8;private_key=9;private_key_passwd=10;"
+                      "phase1=11;phase2=12;ca_cert2=13;ca_path2=14;client_cert2=15;private_key2=16;"
+                      "private_key_passwd2=17"));
+  EXPECT_TRUE(n->isChannelChanged());
+  n->setChannelChanged(false);
+  EXPECT_FALSE(n->hasChanges());
 }
 
+// Nothing changed: no daemon call. Two changed networks: all rows of the
+// first in the list before the second. Membership changes store too; an
+// added network writes only its SSID.
 TEST_F(SaveTest, WhatIsStoredAndWhen) {
-  // Nothing changed: no daemon call at all.
   EXPECT_TRUE(host->save());
   EXPECT_EQ(script().calls(), Calls{});
-
-  // Two changed networks: all rows of the first in the list before the second.
-  ASSERT_TRUE(find("office")->setPriority(5) && find("office")->setPhase2("auth=MSCHAPV2"));
+  ASSERT_TRUE(find("office")->setPriority(-5) && find("office")->setPhase2("auth=MSCHAPV2"));
   find("lab")->setEapIdentity("me");
   EXPECT_TRUE(host->save());
-  EXPECT_EQ(script().calls(),
-            writes(1, {{"identity", "me"}}, writes(0, {{"priority", "5"}, {"phase2", "auth=MSCHAPV2"}})));
-
-  // Membership changes store too; an added network writes only its SSID.
+  EXPECT_EQ(script().calls(), writes(1, "identity=me", writes(0, "priority=-5;phase2=auth=MSCHAPV2")));
   EXPECT_TRUE(host->removeNetwork("wlan0", "lab"));
   script().nextNetworkId(9);
   EXPECT_TRUE(host->addNetwork("wlan0", "new"));
   script().clearCalls();
   EXPECT_TRUE(host->save());
-  EXPECT_EQ(script().calls(), writes(9, {{"ssid", "new"}}));
+  EXPECT_EQ(script().calls(), writes(9, "ssid=new"));
   EXPECT_TRUE(hostLockFree());
 }
 
+// The last adapter's saveConfig decides; after a failure the next save
+// stores again without rewriting.
 TEST_F(SaveTest, TheLastAdapterDecides) {
   adapterNames = {"wlan0", "wlan1"};
   const Calls saved{"saveConfig(wlan0)", "saveConfig(wlan1)"};
   for (bool last : {true, false}) {
-    SCOPED_TRACE(last);
     SetUp();
     script().result("saveConfig wlan0", !last).result("saveConfig wlan1", last);
     find("office")->setPriority(5);
@@ -137,9 +124,8 @@ TEST_F(SaveTest, TheLastAdapterDecides) {
     script().clearCalls();
     EXPECT_EQ(host->save(), last);
     const Calls stored{"saveConfig(wlan0)", "saveConfig(wlan1)", "reloadConfig(wlan0)", "reloadConfig(wlan1)"};
-    EXPECT_EQ(script().calls(), writes(0, {{"priority", "5"}}, last ? stored : saved));
+    EXPECT_EQ(script().calls(), writes(0, "priority=5", last ? stored : saved));
     EXPECT_EQ(host->networkDatabase()->isUnchanged(), last);
-    // After a failure the next save stores again without rewriting.
     script().clearCalls();
     EXPECT_EQ(host->save(), last);
     EXPECT_EQ(script().calls(), last ? Calls{} : saved);

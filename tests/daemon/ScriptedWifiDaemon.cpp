@@ -1,8 +1,6 @@
 // A backend for tests: answers from DaemonScript and records every call.
 #include <algorithm>
 #include <cstdio>
-#include <optional>
-#include <string>
 #include <thread>
 
 #include "daemon/WifiDaemon.h"
@@ -16,22 +14,16 @@ DaemonScript& DaemonScript::instance() {
   return script;
 }
 
-DaemonScript::Lines DaemonScript::calls(const std::string& operation) {
-  Lines all = calls();
-  auto other = [&](const std::string& call) { return call.rfind(operation + "(", 0) != 0; };
-  all.erase(std::remove_if(all.begin(), all.end(), other), all.end());
-  return all;
-}
-
 namespace {
 
 std::string show(const char* text) { return text == nullptr ? "null" : text; }
 std::string show(uint8_t number) { return std::to_string(number); }
 
-template <typename Map, typename Key>
-std::optional<typename Map::mapped_type> lookup(const Map& map, const Key& key) {
+// The scripted entry of key in map, or fallback.
+template <typename Map>
+auto entry(const Map& map, const typename Map::key_type& key, typename Map::mapped_type fallback) {
   auto found = map.find(key);
-  return found == map.end() ? std::nullopt : std::optional<typename Map::mapped_type>(found->second);
+  return found == map.end() ? fallback : found->second;
 }
 
 // Records the call, waits out its scripted delay, and returns its scripted result.
@@ -42,9 +34,9 @@ bool call(const std::string& operation, Args... args) {
   ((shown += separator, shown += show(args), separator = ", "), ...);
   std::this_thread::sleep_for(script().locked([&](State& s) {
     s.calls.push_back(shown + ")");
-    return lookup(s.delays, operation).value_or(std::chrono::milliseconds(0));
+    return entry(s.delays, operation, std::chrono::milliseconds(0));
   }));
-  return script().locked([&](State& s) { return lookup(s.results, operation).value_or(false); });
+  return script().locked([&](State& s) { return entry(s.results, operation, false); });
 }
 
 // Records the call and copies the operation's scripted lines into the
@@ -52,29 +44,33 @@ bool call(const std::string& operation, Args... args) {
 template <typename... Args>
 bool linesOf(const std::string& operation, char** lines, uint8_t maxCount, uint8_t* count, Args... args) {
   call(operation, args..., maxCount);
-  std::optional<DaemonScript::Lines> answer = script().locked([&](State& s) { return lookup(s.lines, operation); });
-  if (!answer) return false;
-  for (*count = 0; *count < std::min<size_t>(maxCount, answer->size()); ++*count) {
-    const std::string& line = (*answer)[*count];
-    lines[*count] = line == DaemonScript::kNullLine ? nullptr : text::copy(line.c_str());
-  }
-  return true;
+  return script().locked([&](State& s) {
+    auto answer = s.lines.find(operation);
+    if (answer == s.lines.end()) return false;
+    for (*count = 0; *count < std::min<size_t>(maxCount, answer->second.size()); ++*count) {
+      const std::string& line = answer->second[*count];
+      lines[*count] = line == DaemonScript::kNullLine ? nullptr : text::copy(line.c_str());
+    }
+    return true;
+  });
 }
 
 }  // namespace
 
 bool WifiDaemon::getNetworkVariable(const char* adapter, uint8_t id, const char* name, char* value, int32_t size) {
   call("getNetworkVariable", adapter, id, name);
-  auto answer = script().locked([&](State& s) { return lookup(s.variables, std::make_pair(id, show(name))); });
-  if (!answer || size <= 0) return false;
-  std::snprintf(value, static_cast<size_t>(size), "%s", answer->c_str());
-  return true;
+  return script().locked([&](State& s) {
+    auto answer = s.variables.find({id, show(name)});
+    if (answer == s.variables.end() || size <= 0) return false;
+    std::snprintf(value, static_cast<size_t>(size), "%s", answer->second.c_str());
+    return true;
+  });
 }
 
 // An adapter's own result, when scripted, overrides the one for every adapter.
 bool WifiDaemon::saveConfig(const char* adapter) {
   const bool all = call("saveConfig", adapter);
-  return script().locked([&](State& s) { return lookup(s.results, "saveConfig " + show(adapter)).value_or(all); });
+  return script().locked([&](State& s) { return entry(s.results, "saveConfig " + show(adapter), all); });
 }
 
 bool WifiDaemon::addNetwork(const char* adapter, const char* ssid, uint8_t* networkId) {
@@ -91,12 +87,13 @@ LINE_ANSWER(getScanLines)
 LINE_ANSWER(listNetworks)
 LINE_ANSWER(getStatus)
 #undef LINE_ANSWER
-bool WifiDaemon::setNetworkVariable(const char* a, uint8_t id, const char* n, const char* v) {
-  return call("setNetworkVariable", a, id, n, v);
-}
-bool WifiDaemon::setNetworkBssid(const char* a, uint8_t id, const char* n, const char* v) {
-  return call("setNetworkBssid", a, id, n, v);
-}
+#define SET_ANSWER(Operation)                                                         \
+  bool WifiDaemon::Operation(const char* a, uint8_t id, const char* n, const char* v) { \
+    return call(#Operation, a, id, n, v);                                               \
+  }
+SET_ANSWER(setNetworkVariable)
+SET_ANSWER(setNetworkBssid)
+#undef SET_ANSWER
 bool WifiDaemon::scan(const char* adapter) { return call("scan", adapter); }
 bool WifiDaemon::isWifiEnabled(const char* adapter) { return call("isWifiEnabled", adapter); }
 bool WifiDaemon::reloadConfig(const char* adapter) { return call("reloadConfig", adapter); }
