@@ -80,11 +80,13 @@ std::string describeErrno(const std::string& what, int error) {
   return what + ": " + std::strerror(error);
 }
 
-// Reads exactly length bytes; false on error or early end of file.
-bool readFully(int fd, unsigned char* buffer, size_t length) {
+// Moves exactly length bytes with read or write, across short transfers and
+// interruptions; false on error or early end of file.
+template <typename Buffer, typename Transfer>
+bool transferFully(int fd, Buffer* buffer, size_t length, Transfer transfer) {
   size_t done = 0;
   while (done < length) {
-    ssize_t n = ::read(fd, buffer + done, length - done);
+    ssize_t n = transfer(fd, buffer + done, length - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
@@ -92,15 +94,10 @@ bool readFully(int fd, unsigned char* buffer, size_t length) {
   return true;
 }
 
+bool readFully(int fd, unsigned char* buffer, size_t length) { return transferFully(fd, buffer, length, ::read); }
+
 bool writeFully(int fd, const unsigned char* buffer, size_t length) {
-  size_t done = 0;
-  while (done < length) {
-    ssize_t n = ::write(fd, buffer + done, length - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  return transferFully(fd, buffer, length, ::write);
 }
 
 std::string parentOf(const std::string& path) {
