@@ -9,13 +9,11 @@
 #include "fuzz/FuzzSupport.h"
 #include "model/Text.h"
 #include "model/WifiNetwork.h"
-#include "tests/daemon/DaemonScript.h"
 #include "wireless/wireless.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static WifiNetworkDatabase* database = [] {
     fuzz::useOwnKeyFile();
-    script().adapters({"wlan0"}).networks({}).status({});
     return WifiHostSettings::getInstance(nullptr)->networkDatabase();
   }();
   auto* network = new WifiNetwork();
