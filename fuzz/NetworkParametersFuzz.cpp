@@ -1,6 +1,8 @@
-// setNetworkParameters with arbitrary keys and values on a fresh network. Each input line is one "key=value" pair; a line without '=' is a
-// key with a null value, and a value "enc:text" is passed as text encrypted,
-// so that secrets also decrypt.
+// setNetworkParameters with arbitrary keys and values on a fresh network.
+// Each input line is one "key=value" pair; a line without '=' is a key with
+// a null value, and a value "enc:text" is passed as text encrypted, so that
+// secrets also decrypt.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,28 +22,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   network->setSsid("office");
   database->add(network);
 
-  std::vector<std::string> lines = fuzz::splitAt(fuzz::text(data, size), '\n');
-  std::vector<std::string> keys;
-  std::vector<text::Owned> values;
-  for (const std::string& line : lines) {
-    size_t equals = line.find('=');
-    keys.push_back(line.substr(0, equals));
-    std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
-    char* encrypted = nullptr;
-    if (value.rfind("enc:", 0) == 0 && Crypt::encrypt(nullptr, value.c_str() + 4, &encrypted) == 0) {
-      values.emplace_back(encrypted);
-    } else {
-      values.emplace_back(equals == std::string::npos ? nullptr : text::copy(value.c_str()));
+  // The input cut in place into keys and values: one copy, whatever its length.
+  std::string buffer = fuzz::text(data, size);
+  std::vector<const char*> keys;
+  std::vector<const char*> values;
+  std::vector<text::Owned> encrypted;
+  for (size_t start = 0; start <= buffer.size();) {
+    size_t end = std::min(buffer.find('\n', start), buffer.size());
+    buffer[end] = '\0';  // the terminator itself at the last line
+    char* key = &buffer[start];
+    char* equals = std::strchr(key, '=');
+    start = end + 1;
+    keys.push_back(key);
+    values.push_back(equals == nullptr ? nullptr : equals + 1);
+    if (equals == nullptr) continue;
+    *equals = '\0';
+    char* sealed = nullptr;
+    if (std::strncmp(equals + 1, "enc:", 4) == 0 && Crypt::encrypt(nullptr, equals + 5, &sealed) == 0) {
+      encrypted.emplace_back(sealed);
+      values.back() = sealed;
     }
   }
-  std::vector<const char*> keyTexts;
-  std::vector<const char*> valueTexts;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    keyTexts.push_back(keys[i].c_str());
-    valueTexts.push_back(values[i].get());
-  }
-  if (!setNetworkParameters(nullptr, "wlan0", "office", keyTexts.data(), valueTexts.data(),
-                            static_cast<uint32_t>(lines.size()))) {
+  if (!setNetworkParameters(nullptr, "wlan0", "office", keys.data(), values.data(),
+                            static_cast<uint32_t>(keys.size()))) {
     std::abort();  // the network is there
   }
   database->clear();  // releases what the input stored
