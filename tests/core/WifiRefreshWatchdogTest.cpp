@@ -16,8 +16,15 @@
 #include "platform/WinKernel.h"
 #include "winkernel/KernelSupport.h"
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace {
 
+using namespace std::chrono_literals;
 const char kBlockName[] = "/wifi_shmem";
 const char kGuardName[] = "wifiMutex";
 
@@ -28,9 +35,8 @@ bool watchdogThreadsAre(int) { return true; }
 bool watchdogThreadsAre(int expected) {
   int found = 0;
   for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-    std::ifstream comm(task.path() / "comm");  // fails for a thread that ended meanwhile
-    std::string name;
-    found += std::getline(comm, name) && name == "tWifiRefreshWat";
+    std::ifstream comm(task.path() / "comm");  // empty for a thread that ended meanwhile
+    found += std::string(std::istreambuf_iterator<char>(comm), {}) == "tWifiRefreshWat\n";
   }
   return found == expected;
 }
@@ -52,9 +58,7 @@ class WifiRefreshWatchdogTest : public ::testing::Test {
  protected:
   // A namespace of its own for each test, inherited by its peers.
   void SetUp() override {
-    const char* inherited = std::getenv(winkernel::kNamespaceVariable);
-    space_ = std::string(inherited ? inherited : "wd") + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    space_ = "wd-" + std::to_string(getpid()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name();
     static std::string variable;
     variable = std::string(winkernel::kNamespaceVariable) + "=" + space_;
     putenv(variable.data());
@@ -122,9 +126,7 @@ TEST_F(WifiRefreshWatchdogTest, ThreadTakesRefreshSignalsStopEndsItAndTheLastDet
       << "the second signal is lost, and looking does not take the first";
   watchdog->start();
   watchdog->start();  // no second thread
-  for (int wait = 0; wait < 2000 && watchdog->pendingRefreshes() != 0; ++wait) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  for (int wait = 0; wait < 2000 && watchdog->pendingRefreshes() != 0; ++wait) std::this_thread::sleep_for(10ms);
   EXPECT_TRUE(watchdog->pendingRefreshes() == 0 && watchdog->isRunning() && watchdogThreadsAre(1))
       << "the thread takes the refresh and keeps running";
   watchdog->stop();
@@ -134,7 +136,7 @@ TEST_F(WifiRefreshWatchdogTest, ThreadTakesRefreshSignalsStopEndsItAndTheLastDet
   // Started again, the thread keeps running: the earlier stop signal was
   // used up by the thread it stopped. Destroying it ends it.
   watchdog->start();
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  std::this_thread::sleep_for(1500ms);
   EXPECT_TRUE(watchdog->isRunning() && watchdogThreadsAre(1));
 
   // As if another process had made the block, and its semaphore's handle
