@@ -147,8 +147,7 @@ TEST_F(WifiRefreshWatchdogTest, ThreadTakesRefreshSignalsStopEndsItAndTheLastDet
   HANDLE unrelated = CreateSemaphoreA(nullptr, 0, 1, nullptr);
   block->semaphore = unrelated;
   watchdog.reset();
-  EXPECT_TRUE(watchdogThreadsAre(0));
-  EXPECT_EQ(block->semaphore, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(watchdogThreadsAre(0) && block->semaphore == INVALID_HANDLE_VALUE);
   EXPECT_TRUE(ReleaseSemaphore(unrelated, 1, nullptr)) << "an unrelated semaphore was closed";
   EXPECT_TRUE(CloseHandle(unrelated) && UnmapViewOfFile(block) && CloseHandle(mapping));
 }
