@@ -2,37 +2,41 @@
 
 #include <gtest/gtest.h>
 
-#include "core/NullExceptionHandler.h"
 #include "tests/daemon/HostFixture.h"
 
 namespace {
 
 class WifiHostSettingsTest : public HostFixture {
  protected:
-  // How many instances were built, then database, watchdog, adapter count,
-  // current network, daemon state and refresh time ("0 0 0 0 0 0" unloaded).
+  // How many instances were built; database, watchdog, adapter count, current
+  // network, daemon state and refresh time ("0 0 0 0 0 0" unloaded); then the
+  // records as describe() shows them.
   std::string state() const {
-    return std::to_string(script().calls("getAdapters").size()) + ": " + std::to_string(host->networkDatabase() != nullptr) +
-           " " + std::to_string(host->refreshWatchdog() != nullptr) + " " + std::to_string(host->adapterCount()) + " " +
-           std::to_string(host->currentNetwork() != nullptr) + " " + std::to_string(host->daemonState()) + " " +
-           std::to_string(host->lastRefreshTime());
+    return std::to_string(script().calls("getAdapters").size()) + ": " +
+           std::to_string(host->networkDatabase() != nullptr) + " " + std::to_string(host->refreshWatchdog() != nullptr) +
+           " " + std::to_string(host->adapterCount()) + " " + std::to_string(host->currentNetwork() != nullptr) + " " +
+           std::to_string(host->daemonState()) + " " + std::to_string(host->lastRefreshTime()) + " " + describe();
+  }
+  // reload() always reports true: state() after it, or a failure first.
+  std::string reloaded() const {
+    const bool result = host->reload();
+    return (result ? "" : "false: ") + state();
   }
 };
 
 TEST_F(WifiHostSettingsTest, InstanceSlotAndReload) {
-  // A failed load leaves an unloaded instance; a later call with a real
-  // handler gets the same one and does not retry.
-  NullExceptionHandler handler;
+  // A failed load leaves an unloaded instance; a later call gets the same
+  // one and does not retry.
   host = WifiHostSettings::getInstance(nullptr);
   script().adapters({"wlan0", "wlan1"}).networks({"0\toffice\tany"}).scanResults({}).status({});
-  EXPECT_EQ(WifiHostSettings::getInstance(&handler), host);
-  EXPECT_EQ(state(), "1: 0 0 0 0 0 0");
+  EXPECT_EQ(WifiHostSettings::getInstance(nullptr), host);
+  EXPECT_EQ(state(), "1: 0 0 0 0 0 0 <unloaded>");
   // Destroying twice is harmless; the next call builds again, and so does
   // recreateInstance, even over a loaded instance.
   WifiHostSettings::destroyInstance();
   WifiHostSettings::destroyInstance();
   host = WifiHostSettings::getInstance(nullptr);
-  EXPECT_EQ(state(), "2: 1 1 2 0 0 " + std::to_string(kStartTime));
+  EXPECT_EQ(state(), "2: 1 1 2 0 0 " + std::to_string(kStartTime) + " office/0/1");
   host = WifiHostSettings::recreateInstance(nullptr);
   EXPECT_EQ(WifiHostSettings::getInstance(nullptr), host);
   // findNetwork matches the whole SSID only.
@@ -41,17 +45,15 @@ TEST_F(WifiHostSettingsTest, InstanceSlotAndReload) {
   // A reload keeps the database object.
   WifiNetworkDatabase* database = host->networkDatabase();
   script().networks({"5\tcafe\tany\t[CURRENT]"}).status({"wpa_state=COMPLETED"});
-  EXPECT_TRUE(host->reload() && host->networkDatabase() == database);
-  EXPECT_EQ(describe() + " " + state(), "cafe/5/3* 4: 1 1 2 1 8 0");
+  EXPECT_EQ(reloaded(), "4: 1 1 2 1 8 0 cafe/5/3*");
+  EXPECT_EQ(host->networkDatabase(), database);
   // A reload whose load fails tears everything down, and still reports true.
   script().adapters({});
-  EXPECT_TRUE(host->reload());
-  EXPECT_EQ(state(), "5: 0 0 0 0 0 0");
+  EXPECT_EQ(reloaded(), "5: 0 0 0 0 0 0 <unloaded>");
   // Reloading an unloaded instance has no database to keep the records in:
   // none may be left behind as the current network.
   script().adapters({"wlan0"}).networks({"0\toffice\tany\t[CURRENT]"}).status({"wpa_state=SCANNING"});
-  EXPECT_TRUE(host->reload());
-  EXPECT_EQ(state(), "6: 0 0 1 0 3 0");
+  EXPECT_EQ(reloaded(), "6: 0 0 1 0 3 0 <unloaded>");
   EXPECT_TRUE(hostLockFree());
 }
 

@@ -23,9 +23,7 @@ TEST(WifiNetworkTest, SettersFollowTheirRulesAndRaiseOnlyTheirFlag) {
   // stored; the flags are cleared for the next step.
   auto expect = [&](bool result, bool expected, const Flags& flags, const std::string& stored) {
     Flags raised;
-    for (int flag = 0; flag < N::CHANGE_COUNT; ++flag) {
-      if (n.isChanged(static_cast<N::Change>(flag))) raised.push_back(flag);
-    }
+    for (int flag = 0; flag < N::CHANGE_COUNT; ++flag) if (n.isChanged(N::Change(flag))) raised.push_back(flag);
     EXPECT_EQ(std::make_tuple(result, raised, n.hasChanges(), show(n.getPhase1()) + " " + show(n.getWepKey(2))),
               std::make_tuple(expected, flags, !flags.empty(), stored))
         << "step " << ++step;
