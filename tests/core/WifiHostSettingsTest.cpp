@@ -13,14 +13,10 @@ class WifiHostSettingsTest : public HostFixture {
   // records as describe() shows them.
   std::string state() const {
     return std::to_string(script().calls("getAdapters").size()) + ": " +
-           std::to_string(host->networkDatabase() != nullptr) + " " + std::to_string(host->refreshWatchdog() != nullptr) +
-           " " + std::to_string(host->adapterCount()) + " " + std::to_string(host->currentNetwork() != nullptr) + " " +
-           std::to_string(host->daemonState()) + " " + std::to_string(host->lastRefreshTime()) + " " + describe();
-  }
-  // reload() always reports true: state() after it, or a failure first.
-  std::string reloaded() const {
-    const bool result = host->reload();
-    return (result ? "" : "false: ") + state();
+           std::to_string(host->networkDatabase() != nullptr) + " " +
+           std::to_string(host->refreshWatchdog() != nullptr) + " " + std::to_string(host->adapterCount()) + " " +
+           std::to_string(host->currentNetwork() != nullptr) + " " + std::to_string(host->daemonState()) + " " +
+           std::to_string(host->lastRefreshTime()) + " " + describe();
   }
 };
 
@@ -45,15 +41,18 @@ TEST_F(WifiHostSettingsTest, InstanceSlotAndReload) {
   // A reload keeps the database object.
   WifiNetworkDatabase* database = host->networkDatabase();
   script().networks({"5\tcafe\tany\t[CURRENT]"}).status({"wpa_state=COMPLETED"});
-  EXPECT_EQ(reloaded(), "4: 1 1 2 1 8 0 cafe/5/3*");
+  EXPECT_TRUE(host->reload());
+  EXPECT_EQ(state(), "4: 1 1 2 1 8 0 cafe/5/3*");
   EXPECT_EQ(host->networkDatabase(), database);
   // A reload whose load fails tears everything down, and still reports true.
   script().adapters({});
-  EXPECT_EQ(reloaded(), "5: 0 0 0 0 0 0 <unloaded>");
+  EXPECT_TRUE(host->reload());
+  EXPECT_EQ(state(), "5: 0 0 0 0 0 0 <unloaded>");
   // Reloading an unloaded instance has no database to keep the records in:
   // none may be left behind as the current network.
   script().adapters({"wlan0"}).networks({"0\toffice\tany\t[CURRENT]"}).status({"wpa_state=SCANNING"});
-  EXPECT_EQ(reloaded(), "6: 0 0 1 0 3 0 <unloaded>");
+  EXPECT_TRUE(host->reload());
+  EXPECT_EQ(state(), "6: 0 0 1 0 3 0 <unloaded>");
   EXPECT_TRUE(hostLockFree());
 }
 
