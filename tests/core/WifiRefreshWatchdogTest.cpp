@@ -25,6 +25,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+
 const char kBlockName[] = "/wifi_shmem";
 const char kGuardName[] = "wifiMutex";
 
@@ -75,7 +76,6 @@ class WifiRefreshWatchdogTest : public ::testing::Test {
 #endif
   }
   std::string space_;
-
 };
 
 TEST_F(WifiRefreshWatchdogTest, ProcessesStartingTogetherMakeOneBlockWhichTheLastWatchdogRemoves) {
