@@ -2,92 +2,75 @@
 
 #include <gtest/gtest.h>
 
-#include "core/NullExceptionHandler.h"
 #include "tests/daemon/HostFixture.h"
 
 namespace {
 
-// Takes `held` twice and runs `inside`; another thread taking `other` must
-// wait for both unlocks.
-template <typename Held, typename Other, typename Inside>
-void expectHeldUntilTheLastUnlock(Held* held, Other* other, Inside inside) {
-  held->lock();
-  held->lock();
-  std::future<void> taken = std::async(std::launch::async, [other] {
-    other->lock();
-    other->unlock();
-  });
-  inside();
-  held->unlock();
-  EXPECT_NE(taken.wait_for(std::chrono::milliseconds(200)), std::future_status::ready) << "released after one unlock";
-  held->unlock();
-  taken.get();
-}
-
 class WifiHostSettingsTest : public HostFixture {
  protected:
-  static size_t builds() { return script().calls("getAdapters").size(); }
-
-  // Database, watchdog, adapter count, current network, daemon state and
-  // refresh time: "0 0 0 0 0 0" for an unloaded instance.
-  static std::string loaded(WifiHostSettings* s) {
-    return std::to_string(s->networkDatabase() != nullptr) + " " + std::to_string(s->refreshWatchdog() != nullptr) +
-           " " + std::to_string(s->adapterCount()) + " " + std::to_string(s->currentNetwork() != nullptr) + " " +
-           std::to_string(s->daemonState()) + " " + std::to_string(s->lastRefreshTime());
+  // How many instances were built; database, watchdog, adapter count, current
+  // network, daemon state and refresh time ("0 0 0 0 0 0" unloaded); then the
+  // records as describe() shows them.
+  std::string state() const {
+    return std::to_string(script().calls("getAdapters").size()) + ": " +
+           std::to_string(host->networkDatabase() != nullptr) + " " +
+           std::to_string(host->refreshWatchdog() != nullptr) + " " + std::to_string(host->adapterCount()) + " " +
+           std::to_string(host->currentNetwork() != nullptr) + " " + std::to_string(host->daemonState()) + " " +
+           std::to_string(host->lastRefreshTime()) + " " + describe();
   }
 };
 
-TEST_F(WifiHostSettingsTest, InstanceSlot) {
-  // A failed load leaves an unloaded instance; a later call with a real
-  // handler gets the same one and does not retry.
-  NullExceptionHandler handler;
-  WifiHostSettings* first = WifiHostSettings::getInstance(nullptr);
-  EXPECT_EQ(loaded(first), "0 0 0 0 0 0");
+TEST_F(WifiHostSettingsTest, InstanceSlotAndReload) {
+  // A failed load leaves an unloaded instance; a later call gets the same
+  // one and does not retry.
+  host = WifiHostSettings::getInstance(nullptr);
   script().adapters({"wlan0", "wlan1"}).networks({"0\toffice\tany"}).scanResults({}).status({});
-  EXPECT_TRUE(WifiHostSettings::getInstance(&handler) == first && builds() == 1u);
-
-  // Destroying twice is harmless; the next call builds again.
+  EXPECT_EQ(WifiHostSettings::getInstance(nullptr), host);
+  EXPECT_EQ(state(), "1: 0 0 0 0 0 0 <unloaded>");
+  // Destroying twice is harmless; the next call builds again, and so does
+  // recreateInstance, even over a loaded instance.
   WifiHostSettings::destroyInstance();
   WifiHostSettings::destroyInstance();
   host = WifiHostSettings::getInstance(nullptr);
-  EXPECT_EQ(loaded(host), "1 1 2 0 0 " + std::to_string(kStartTime));
-  // recreateInstance always builds, even over a loaded instance.
+  EXPECT_EQ(state(), "2: 1 1 2 0 0 " + std::to_string(kStartTime) + " office/0/1");
   host = WifiHostSettings::recreateInstance(nullptr);
-  EXPECT_TRUE(WifiHostSettings::getInstance(nullptr) == host && builds() == 3u);
-
+  EXPECT_EQ(WifiHostSettings::getInstance(nullptr), host);
   // findNetwork matches the whole SSID only.
   for (const char* other : {"offic", "office2", "Office", ""}) EXPECT_TRUE(find("office") && !find(other));
-}
 
-TEST_F(WifiHostSettingsTest, LockIsReentrantAndHoldsTheDatabaseToo) {
-  host = WifiHostSettings::getInstance(nullptr);  // unloaded: the instance mutex alone
-  expectHeldUntilTheLastUnlock(host, host, [] {});
-  EXPECT_TRUE(hostLockFree());
-  load({"0\toffice\tany"});
-  // The database's own operations take its mutex a third time.
-  expectHeldUntilTheLastUnlock(host, host->networkDatabase(), [&] { EXPECT_NE(find("office"), nullptr); });
-  EXPECT_TRUE(hostLockFree());
-}
-
-TEST_F(WifiHostSettingsTest, Reload) {
-  load({"0\toffice\tany", "1\tlab\tany"});
+  // A reload keeps the database object.
   WifiNetworkDatabase* database = host->networkDatabase();
   script().networks({"5\tcafe\tany\t[CURRENT]"}).status({"wpa_state=COMPLETED"});
   EXPECT_TRUE(host->reload());
+  EXPECT_EQ(state(), "4: 1 1 2 1 8 0 cafe/5/3*");
   EXPECT_EQ(host->networkDatabase(), database);
-  EXPECT_EQ(describe(), "cafe/5/3*");
-  EXPECT_EQ(loaded(host), "1 1 1 1 8 0");
-
   // A reload whose load fails tears everything down, and still reports true.
-  script().reset();
+  script().adapters({});
   EXPECT_TRUE(host->reload());
-  EXPECT_EQ(loaded(host), "0 0 0 0 0 0");
-
+  EXPECT_EQ(state(), "5: 0 0 0 0 0 0 <unloaded>");
   // Reloading an unloaded instance has no database to keep the records in:
   // none may be left behind as the current network.
-  script().adapters({"wlan0"}).networks({"0\toffice\tany\t[CURRENT]"}).scanResults({}).status({"wpa_state=SCANNING"});
+  script().adapters({"wlan0"}).networks({"0\toffice\tany\t[CURRENT]"}).status({"wpa_state=SCANNING"});
   EXPECT_TRUE(host->reload());
-  EXPECT_EQ(loaded(host), "0 0 1 0 3 0");
+  EXPECT_EQ(state(), "6: 0 0 1 0 3 0 <unloaded>");
+  EXPECT_TRUE(hostLockFree());
+}
+
+// lock() takes the database's mutex and the instance's, each re-entrant:
+// another thread waits until the last unlock.
+TEST_F(WifiHostSettingsTest, LockIsReentrantAndHoldsTheDatabaseToo) {
+  auto expectHeldUntilTheLastUnlock = [this](auto* other) {
+    host->lock();
+    host->lock();
+    std::future<void> taken = std::async(std::launch::async, [other] { other->lock(), other->unlock(); });
+    host->unlock();
+    EXPECT_NE(taken.wait_for(std::chrono::milliseconds(200)), std::future_status::ready) << "released after one unlock";
+    host->unlock();
+    taken.get();
+  };
+  host = WifiHostSettings::getInstance(nullptr);  // unloaded: the instance mutex alone
+  expectHeldUntilTheLastUnlock(host);
+  expectHeldUntilTheLastUnlock(load({"0\toffice\tany"})->networkDatabase());
   EXPECT_TRUE(hostLockFree());
 }
 

@@ -4,57 +4,42 @@
 
 #include <memory>
 #include <string>
-#include <utility>
+#include <tuple>
 
 #include "model/WifiNetwork.h"
 
 namespace {
 
-WifiNetwork* record(const char* ssid) {
-  auto* network = new WifiNetwork();
-  network->setSsid(ssid);
-  return network;
-}
-
-// The SSIDs from first() to the end ("-" for none), the count and the mark.
-std::string walk(WifiNetworkDatabase& database) {
-  std::string seen;
-  for (WifiNetwork* n = database.first(); n != nullptr; n = n->getNext()) seen += n->getSsid() ? n->getSsid() : "-";
-  return seen + " " + std::to_string(database.count()) + (database.isUnchanged() ? " unchanged" : " changed");
-}
-
+// Each step after markUnchanged: add a record with this SSID (+), remove
+// (-), contains (?) or clear (c); its result, then the SSIDs from first() to
+// the end ("-" for none), the count, and "!" when the step marked a change.
 TEST(WifiNetworkDatabaseTest, NewestFirstUniqueSsidsAndTheChangedMark) {
+  const std::tuple<char, const char*, bool, const char*> steps[] = {
+      {'?', "a", false, " 0"},          {'+', "a", true, "a 1!"},         {'+', "b", true, "ba 2!"},
+      {'+', "c", true, "cba 3!"},       {'+', "d", true, "dcba 4!"},      {'?', "b", true, "dcba 4"},
+      {'?', "B", false, "dcba 4"},      {'?', "bb", false, "dcba 4"},     {'?', "", false, "dcba 4"},
+      {'?', nullptr, false, "dcba 4"},  {'+', "b", false, "dcba 4"},  // a second "b" stays the caller's
+      // Middle, head, tail; an absent SSID is still true and marks; empty
+      // and null are refused without a mark.
+      {'-', "b", true, "dca 3!"},       {'-', "d", true, "ca 2!"},        {'-', "a", true, "c 1!"},
+      {'-', "zz", true, "c 1!"},        {'-', "", false, "c 1"},          {'-', nullptr, false, "c 1"},
+      // Records without an SSID are added every time.
+      {'+', nullptr, true, "-c 2!"},    {'+', "", true, "--c 3!"},        {'c', nullptr, true, " 0!"},
+  };
   WifiNetworkDatabase database;
-  EXPECT_EQ(walk(database), " 0 unchanged");
   EXPECT_FALSE(database.add(nullptr));
-  for (const char* ssid : {"a", "b", "c", "d"}) EXPECT_TRUE(database.add(record(ssid)));
-  EXPECT_EQ(walk(database), "dcba 4 changed");
-  EXPECT_TRUE(database.contains("b"));
-  for (const char* absent : {"B", "bb", "", static_cast<const char*>(nullptr)}) EXPECT_FALSE(database.contains(absent));
-
-  // A second "b" is refused and stays the caller's; nothing is marked.
-  database.markUnchanged();
-  std::unique_ptr<WifiNetwork> duplicate(record("b"));
-  EXPECT_FALSE(database.add(duplicate.get()));
-  EXPECT_EQ(walk(database), "dcba 4 unchanged");
-
-  // Middle, head, tail; an absent SSID is still true and marks; empty and
-  // null are refused without a mark.
-  const std::pair<const char*, const char*> steps[] = {{"b", "dca 3 changed"}, {"d", "ca 2 changed"},
-                                                       {"a", "c 1 changed"},   {"zz", "c 1 changed"},
-                                                       {"", "c 1 unchanged"},  {nullptr, "c 1 unchanged"}};
-  for (const auto& [ssid, after] : steps) {
+  for (const auto& [operation, ssid, result, after] : steps) {
     database.markUnchanged();
-    EXPECT_EQ(database.remove(ssid), ssid != nullptr && *ssid != '\0');
-    EXPECT_EQ(walk(database), after);
+    auto record = std::make_unique<WifiNetwork>();
+    record->setSsid(ssid);
+    const bool done = operation == '+' ? database.add(record.get()) : operation == '-' ? database.remove(ssid)
+                      : operation == '?' ? database.contains(ssid) : database.clear();
+    if (done && operation == '+') record.release();
+    std::string seen = std::to_string(done) + " ";
+    for (WifiNetwork* n = database.first(); n != nullptr; n = n->getNext()) seen += n->getSsid() ? n->getSsid() : "-";
+    EXPECT_EQ(seen + " " + std::to_string(database.count()) + (database.isUnchanged() ? "" : "!"),
+              std::to_string(result) + " " + after);
   }
-
-  // Records without an SSID are added every time.
-  EXPECT_TRUE(database.add(record(nullptr)) && database.add(record("")));
-  database.markUnchanged();
-  EXPECT_EQ(walk(database), "--c 3 unchanged");
-  EXPECT_TRUE(database.clear());
-  EXPECT_EQ(walk(database), " 0 changed");
 }
 
 }  // namespace

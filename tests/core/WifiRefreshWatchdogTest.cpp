@@ -12,7 +12,6 @@
 #include <set>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/WinKernel.h"
 #include "winkernel/KernelSupport.h"
@@ -20,11 +19,12 @@
 #ifdef _WIN32
 #include <process.h>
 #else
-#include <signal.h>
 #include <unistd.h>
 #endif
 
 namespace {
+
+using namespace std::chrono_literals;
 
 const char kBlockName[] = "/wifi_shmem";
 const char kGuardName[] = "wifiMutex";
@@ -32,69 +32,34 @@ const char kGuardName[] = "wifiMutex";
 #ifdef _WIN32
 // Windows keeps thread names out of reach of a portable check: not counted.
 bool watchdogThreadsAre(int) { return true; }
-void killProcess(int pid) {
-  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
-  TerminateProcess(process, 9);
-  CloseHandle(process);
-}
 #else
 bool watchdogThreadsAre(int expected) {
   int found = 0;
   for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-    std::ifstream comm(task.path() / "comm");  // fails for a thread that ended meanwhile
-    std::string name;
-    found += std::getline(comm, name) && name == "tWifiRefreshWat";
+    std::ifstream comm(task.path() / "comm");  // empty for a thread that ended meanwhile
+    found += std::string(std::istreambuf_iterator<char>(comm), {}) == "tWifiRefreshWat\n";
   }
   return found == expected;
 }
-void killProcess(int pid) { kill(pid, SIGKILL); }
 #endif
 
 // The helper program watchdog_peer as a second process in this process's
-// kernel namespace, told to end through a mutex of its own that this
-// process holds until then.
-struct Peer {
-  explicit Peer(const std::string& mode = "watch")
-      : name_("peer" + std::to_string(++started_)),
-        go_(CreateMutexA(nullptr, TRUE, name_.c_str())),
-        output_(popen((WATCHDOG_PEER_PATH " " + mode + " " + name_).c_str(), "r")),
-        pid_(std::atoi(line().c_str())) {}
-  ~Peer() { finish(); }
+// kernel namespace; pclose gives its exit status.
+std::FILE* startPeer(const char* mode) { return popen((std::string(WATCHDOG_PEER_PATH " ") + mode).c_str(), "r"); }
 
-  // The next line the peer prints, without its end.
-  std::string line() {
-    char text[128] = {};
-    if (output_ == nullptr || std::fgets(text, sizeof text, output_) == nullptr) return "";
-    text[std::strcspn(text, "\r\n")] = '\0';  // Windows ends lines with \r\n
-    return text;
-  }
-
-  // Ends the peer; true when it destroyed its watchdog and exited cleanly.
-  bool finish() {
-    if (output_ == nullptr) return false;
-    bool released = ReleaseMutex(go_) && line().empty();
-    bool exited = pclose(output_) == 0;
-    output_ = nullptr;
-    return CloseHandle(go_) && released && exited;
-  }
-
-  // Ends the peer at once, whatever it holds.
-  void kill() {
-    killProcess(pid_);
-    finish();
-  }
-
-  static inline int started_ = 0;
-  std::string name_;
-  HANDLE go_;
-  std::FILE* output_;
-  int pid_;
-};
+// The line the peer prints, without its end.
+std::string line(std::FILE* peer) {
+  char text[128] = {};
+  if (peer == nullptr || std::fgets(text, sizeof text, peer) == nullptr) return "";
+  text[std::strcspn(text, "\r\n")] = '\0';  // Windows ends lines with \r\n
+  return text;
+}
 
 class WifiRefreshWatchdogTest : public ::testing::Test {
  protected:
+  // A namespace of its own for each test, inherited by its peers.
   void SetUp() override {
-    space_ = "wd-" + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    space_ = "wd-" + std::to_string(getpid()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name();
     static std::string variable;
     variable = std::string(winkernel::kNamespaceVariable) + "=" + space_;
     putenv(variable.data());
@@ -111,69 +76,40 @@ class WifiRefreshWatchdogTest : public ::testing::Test {
 #endif
   }
   std::string space_;
-
-  static std::unique_ptr<WifiRefreshWatchdog> make() {
-    auto watchdog = std::make_unique<WifiRefreshWatchdog>();
-    EXPECT_TRUE(watchdog->init());
-    return watchdog;
-  }
-  // As the peer prints it.
-  static std::string state(WifiRefreshWatchdog& w) {
-    return "attached=" + std::to_string(w.isAttached()) + " creator=" + std::to_string(w.isCreator()) +
-           " count=" + std::to_string(w.attachCount());
-  }
 };
 
-TEST_F(WifiRefreshWatchdogTest, FirstCreatesOthersOpenAlsoFromAnotherProcessAndTheLastRemoves) {
-  auto first = make();
-  EXPECT_EQ(state(*first), "attached=1 creator=1 count=1");
-  auto second = make();
-  EXPECT_TRUE(second->init());  // a second init counts nothing
-  EXPECT_EQ(state(*second), "attached=1 creator=0 count=2");
-  {
-    Peer peer;
-    EXPECT_EQ(peer.line(), "attached=1 creator=0 count=3");
-    EXPECT_TRUE(peer.finish());
-  }
-  first.reset();  // the creator may leave before the others
-  EXPECT_EQ(state(*second), "attached=1 creator=0 count=1");
-  second.reset();
-  EXPECT_EQ(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName), nullptr);
-
-  // Processes starting together: exactly one creates the block, and the
-  // last watchdog, here, removes a block another process made.
-  std::vector<std::unique_ptr<Peer>> peers(4);
-  for (auto& peer : peers) peer = std::make_unique<Peer>();
+TEST_F(WifiRefreshWatchdogTest, ProcessesStartingTogetherMakeOneBlockWhichTheLastWatchdogRemoves) {
+  // Exactly one peer creates the block; the others, and the watchdog here,
+  // open it. The creator may leave before the others, and the last watchdog
+  // removes a block another process made.
+  HANDLE go = CreateMutexA(nullptr, TRUE, "go");
+  std::FILE* peers[] = {startPeer("watch"), startPeer("watch"), startPeer("watch"), startPeer("watch")};
   std::multiset<std::string> seen;
-  for (auto& peer : peers) seen.insert(peer->line().substr(0, 20));
+  for (std::FILE* peer : peers) seen.insert(line(peer).substr(0, 20));
   EXPECT_EQ(seen, (std::multiset<std::string>{"attached=1 creator=0", "attached=1 creator=0", "attached=1 creator=0",
                                               "attached=1 creator=1"}));
-  auto local = make();
-  EXPECT_EQ(state(*local), "attached=1 creator=0 count=5");
-  for (auto& peer : peers) EXPECT_TRUE(peer->finish());
-  EXPECT_EQ(local->attachCount(), 1u);
+  auto local = std::make_unique<WifiRefreshWatchdog>();
+  EXPECT_TRUE(local->init() && local->init());  // a second init counts nothing
+  EXPECT_TRUE(local->isAttached() && !local->isCreator() && local->attachCount() == 5u);
+  EXPECT_TRUE(ReleaseMutex(go));
+  for (std::FILE* peer : peers) EXPECT_EQ(pclose(peer), 0) << "destroys its watchdog and exits cleanly";
+  EXPECT_TRUE(local->attachCount() == 1u && CloseHandle(go));
 }
 
-TEST_F(WifiRefreshWatchdogTest, AKilledProcessLetsGoOfTheBlockAndTheGuard) {
-  {
-    Peer alone;  // killed while the only one attached
-    EXPECT_EQ(alone.line(), "attached=1 creator=1 count=1");
-    alone.kill();
-  }
-  auto local = make();
-  EXPECT_EQ(state(*local), "attached=1 creator=1 count=1") << "the block of the dead process is gone";
-  {
-    Peer holder("hold");  // killed holding the guard while this process is attached
-    ASSERT_EQ(holder.line(), "holding");
-    holder.kill();
-  }
-  HANDLE guard = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kGuardName);
+TEST_F(WifiRefreshWatchdogTest, AfterAKilledProcessTheThreadTakesRefreshSignalsAndTheLastDetacherClosesOnlyItsOwn) {
+  // A process killed while attached, and holding the guard, which outlives
+  // it here: the next watchdog creates the block afresh.
+  HANDLE guard = CreateMutexA(nullptr, FALSE, kGuardName);
+  std::FILE* peer = startPeer("die");
+  EXPECT_EQ(line(peer), "attached=1 creator=1 count=1");
+  EXPECT_NE(pclose(peer), 0);
   EXPECT_EQ(WaitForSingleObject(guard, 5000), WAIT_ABANDONED);
-  EXPECT_TRUE(ReleaseMutex(guard) && CloseHandle(guard));
-}
+  EXPECT_TRUE(ReleaseMutex(guard));
+  auto watchdog = std::make_unique<WifiRefreshWatchdog>();
+  EXPECT_TRUE(watchdog->init());
+  EXPECT_TRUE(watchdog->isAttached() && watchdog->isCreator() && watchdog->attachCount() == 1u);
+  EXPECT_TRUE(CloseHandle(guard));
 
-TEST_F(WifiRefreshWatchdogTest, ThreadTakesRefreshSignalsStopEndsItAndTheLastDetacherClosesOnlyItsOwn) {
-  auto watchdog = make();
   watchdog->stop();  // before start: harmless
   watchdog->signalRefresh();
   watchdog->signalRefresh();
@@ -181,9 +117,7 @@ TEST_F(WifiRefreshWatchdogTest, ThreadTakesRefreshSignalsStopEndsItAndTheLastDet
       << "the second signal is lost, and looking does not take the first";
   watchdog->start();
   watchdog->start();  // no second thread
-  for (int wait = 0; wait < 2000 && watchdog->pendingRefreshes() != 0; ++wait) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  for (int wait = 0; wait < 2000 && watchdog->pendingRefreshes() != 0; ++wait) std::this_thread::sleep_for(10ms);
   EXPECT_TRUE(watchdog->pendingRefreshes() == 0 && watchdog->isRunning() && watchdogThreadsAre(1))
       << "the thread takes the refresh and keeps running";
   watchdog->stop();
@@ -193,19 +127,18 @@ TEST_F(WifiRefreshWatchdogTest, ThreadTakesRefreshSignalsStopEndsItAndTheLastDet
   // Started again, the thread keeps running: the earlier stop signal was
   // used up by the thread it stopped. Destroying it ends it.
   watchdog->start();
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  std::this_thread::sleep_for(1500ms);
   EXPECT_TRUE(watchdog->isRunning() && watchdogThreadsAre(1));
 
   // As if another process had made the block, and its semaphore's handle
   // value happened to name an unrelated semaphore here.
   HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName);
-  auto* block = static_cast<WifiSharedBlock*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(WifiSharedBlock)));
+  auto* block = static_cast<WifiSharedBlock*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
   ASSERT_NE(block, nullptr);
   HANDLE unrelated = CreateSemaphoreA(nullptr, 0, 1, nullptr);
   block->semaphore = unrelated;
   watchdog.reset();
-  EXPECT_TRUE(watchdogThreadsAre(0));
-  EXPECT_EQ(block->semaphore, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(watchdogThreadsAre(0) && block->semaphore == INVALID_HANDLE_VALUE);
   EXPECT_TRUE(ReleaseSemaphore(unrelated, 1, nullptr)) << "an unrelated semaphore was closed";
   EXPECT_TRUE(CloseHandle(unrelated) && UnmapViewOfFile(block) && CloseHandle(mapping));
 }

@@ -1,13 +1,7 @@
 #include <gtest/gtest.h>
-#ifdef _WIN32
-// pclose gives the exit code itself.
-#define WIFEXITED(status) ((status) != -1)
-#define WEXITSTATUS(status) (status)
-#else
-#include <sys/wait.h>
-#endif
 
 #include <string>
+#include <tuple>
 
 #include "tests/report/ReportSupport.h"
 
@@ -16,25 +10,26 @@
 // an unloaded host.
 namespace {
 
+#ifdef _WIN32
+constexpr int kExitCodeUnit = 1;  // pclose gives the exit code itself
+#else
+constexpr int kExitCodeUnit = 256;  // a wait status: the exit code in its second byte
+#endif
+
 TEST(WifictlTest, AnswersOfTheUnloadedHostWithTheirExitStatus) {
-  const struct {
-    const char* arguments;
-    int status;
-    std::string output;  // standard output and error together
-  } rows[] = {
+  // Arguments, exit code, standard output and error together.
+  const std::tuple<const char*, int, std::string> rows[] = {
       {"xml --detailed", 0, report_test::kUnloadedDocument},
       {"dump", 0, "Network Database: \nCurrent WPA_STATUS        : UNKNOWN\n"},
       {"list", 1, "wifictl: list failed: no configured networks could be read from the daemon\n"},
       {"connect office", 1, "wifictl: connectToNetwork failed: network \"office\" on adapter wlan0\n"},
-      {"--adapter wlan7 connect lab", 1,
-       "wifictl: connectToNetwork failed: network \"lab\" on adapter wlan7\n"},
+      {"--adapter wlan7 connect lab", 1, "wifictl: connectToNetwork failed: network \"lab\" on adapter wlan7\n"},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.arguments);
+  for (const auto& [arguments, code, expected] : rows) {
     int status = -1;
-    std::string output = report_test::run(std::string(WIFICTL " ") + row.arguments + " 2>&1", &status);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == row.status);
-    EXPECT_EQ(output, row.output);
+    std::string output = report_test::run(std::string(WIFICTL " ") + arguments + " 2>&1", &status);
+    EXPECT_EQ(output, expected) << arguments;
+    EXPECT_EQ(status, code * kExitCodeUnit) << arguments;
   }
 }
 
