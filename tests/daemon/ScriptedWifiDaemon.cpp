@@ -1,42 +1,31 @@
 // A backend for tests: answers from DaemonScript and records every call.
 #include <algorithm>
 #include <cstdio>
-#include <thread>
 
 #include "daemon/WifiDaemon.h"
 #include "model/Text.h"
 #include "tests/daemon/DaemonScript.h"
 
-using State = DaemonScript::State;
-
-DaemonScript& DaemonScript::instance() {
-  static DaemonScript script;
-  return script;
-}
-
 namespace {
+
+using State = DaemonScript::State;
 
 std::string show(const char* text) { return text == nullptr ? "null" : text; }
 std::string show(uint8_t number) { return std::to_string(number); }
 
-// The scripted entry of key in map, or fallback.
-template <typename Map>
-auto entry(const Map& map, const typename Map::key_type& key, typename Map::mapped_type fallback) {
-  auto found = map.find(key);
-  return found == map.end() ? fallback : found->second;
+// The scripted result of key, or false.
+bool resultOf(const std::string& key) {
+  return script().locked([&](State& s) { return s.results.count(key) != 0 && s.results[key]; });
 }
 
-// Records the call, waits out its scripted delay, and returns its scripted result.
+// Records the call and returns the operation's scripted result.
 template <typename... Args>
 bool call(const std::string& operation, Args... args) {
   std::string shown = operation + "(";
   [[maybe_unused]] const char* separator = "";
   ((shown += separator, shown += show(args), separator = ", "), ...);
-  std::this_thread::sleep_for(script().locked([&](State& s) {
-    s.calls.push_back(shown + ")");
-    return entry(s.delays, operation, std::chrono::milliseconds(0));
-  }));
-  return script().locked([&](State& s) { return entry(s.results, operation, false); });
+  script().locked([&](State& s) { s.calls.push_back(shown + ")"); });
+  return resultOf(operation);
 }
 
 // Records the call and copies the operation's scripted lines into the
@@ -70,7 +59,8 @@ bool WifiDaemon::getNetworkVariable(const char* adapter, uint8_t id, const char*
 // An adapter's own result, when scripted, overrides the one for every adapter.
 bool WifiDaemon::saveConfig(const char* adapter) {
   const bool all = call("saveConfig", adapter);
-  return script().locked([&](State& s) { return entry(s.results, "saveConfig " + show(adapter), all); });
+  const std::string own = "saveConfig " + show(adapter);
+  return script().locked([&](State& s) { return s.results.count(own) != 0 ? s.results[own] : all; });
 }
 
 bool WifiDaemon::addNetwork(const char* adapter, const char* ssid, uint8_t* networkId) {
