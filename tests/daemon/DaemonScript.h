@@ -61,7 +61,4 @@ class DaemonScript {
 };
 
 // The one script, which the backend answers from.
-inline DaemonScript& script() {
-  static DaemonScript one;
-  return one;
-}
+inline DaemonScript& script() { static DaemonScript one; return one; }

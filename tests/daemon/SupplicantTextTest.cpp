@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <string>
-#include <vector>
+#include <tuple>
 
 namespace {
 
@@ -17,12 +15,7 @@ const std::string kLongKey(65, 'a');
 // A variable, its bare value, the supplicant's form of it, and whether the
 // row holds both ways ('='), only for writing ('>') or only for reading ('<').
 TEST(SupplicantTextTest, ValuesBetweenBareAndTheSupplicantsForm) {
-  const struct {
-    const char* name;
-    std::string bare;
-    std::string daemon;
-    char way;
-  } rows[] = {
+  const std::tuple<const char*, std::string, std::string, char> rows[] = {
       {"ssid", "office", "\"office\"", '='},
       {"ssid", "say \"hi\"", "7361792022686922", '='},
       {"ssid", "say \"hi\"", "\"say \"hi\"\"", '<'},
@@ -41,12 +34,12 @@ TEST(SupplicantTextTest, ValuesBetweenBareAndTheSupplicantsForm) {
       {"bssid", "00:00:00:00:00:00", "any", '>'},
       {"bssid", "02:00:00:00:01:00", "02:00:00:00:01:00", '='},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(std::string(row.name) + " " + row.bare + " " + row.daemon);
-    std::string value = row.bare;
-    EXPECT_TRUE(row.way == '>' || valueFromDaemon(row.name, row.daemon, &value));
-    EXPECT_EQ(value, row.bare);
-    EXPECT_EQ(row.way == '<' ? row.daemon : valueToDaemon(row.name, row.bare.c_str()), row.daemon);
+  for (const auto& [name, bare, daemon, way] : rows) {
+    SCOPED_TRACE(std::string(name) + " " + bare + " " + daemon);
+    std::string value = bare;
+    EXPECT_TRUE(way == '>' || valueFromDaemon(name, daemon, &value));
+    EXPECT_EQ(value, bare);
+    EXPECT_EQ(way == '<' ? daemon : valueToDaemon(name, bare.c_str()), daemon);
   }
   EXPECT_EQ(valueToDaemon("phase2", nullptr), "\"\"");
   std::string value;
@@ -63,30 +56,6 @@ TEST(SupplicantTextTest, LinesAsTheParsersReadThem) {
   EXPECT_EQ(statusLineFromDaemon("ssid=say \\\"hi\\\" \\\\ \\xe2\\x82\\xac"), "ssid=say \"hi\" \\ \xe2\x82\xac");
   EXPECT_EQ(statusLineFromDaemon("bssid=02:00:00:00:01:00"), "bssid=02:00:00:00:01:00");
   EXPECT_EQ(decodeEscapes("tab\\x09\\t and \\x7e"), "tab\\x09\\t and ~");
-}
-
-// LIST_NETWORKS [LAST_ID=n] gives a header and the lines after n until its
-// 4096-byte reply is full, the last one cut: 50 networks of 100 bytes.
-TEST(SupplicantTextTest, NetworkListLongerThanOneReplyIsReadWholeUpToTheCallersMaximum) {
-  auto line = [](int id) { return std::to_string(id) + "\t" + std::string(80, char('a' + id % 26)) + "\tany\t[DISABLED]"; };
-  for (auto [maxCount, requests] : {std::pair{50, 2}, {20, 1}}) {
-    int asked = 0;
-    auto ask = [&](const std::string& command, std::string* reply) {
-      size_t after = command.find("LAST_ID=");
-      ++asked;
-      *reply = "network id / ssid / bssid / flags\n";
-      for (int id = after == std::string::npos ? 0 : std::atoi(&command[after + 8]) + 1; id < 50; ++id) {
-        *reply += line(id) + "\n";
-      }
-      reply->resize(std::min<size_t>(reply->size(), 4095));
-      return true;
-    };
-    std::vector<std::string> lines, expected;
-    for (int id = 0; id < maxCount; ++id) expected.push_back(line(id));
-    EXPECT_TRUE(readNetworkList(ask, static_cast<uint8_t>(maxCount), &lines));
-    EXPECT_EQ(lines, expected);
-    EXPECT_EQ(asked, requests) << "at most " << maxCount;
-  }
 }
 
 }  // namespace
