@@ -38,22 +38,18 @@ class SaveTest : public HostFixture {
 TEST_F(SaveTest, EachRowWritesAndClearsByItsRule) {
   using N = WifiNetwork;
   const std::tuple<void (*)(N&), const char*, bool> rows[] = {  // the change, the writes, whether a change is left
-      {[](N& n) { n.setSsid(nullptr); }, "", true},
-      {[](N& n) { n.setBssid("any"); }, "bssid=00:00:00:00:00:00", false},
+      {[](N& n) { n.setSsid(nullptr); }, "", true}, {[](N& n) { n.setBssid("any"); }, "bssid=00:00:00:00:00:00", false},
       {[](N& n) { n.setSsidBroadcasted(true); }, "scan_ssid=0", false},
       // Enumerated values write the word of a single value only: several
       // bits, or a value without a word, write nothing and clear the flag;
       // 0 writes nothing and keeps it.
-      {[](N& n) { n.setKeyManagementChanged(true); }, "", false},
-      {[](N& n) { n.setKeyManagement(0); }, "", true},
+      {[](N& n) { n.setKeyManagementChanged(true); }, "", false}, {[](N& n) { n.setKeyManagement(0); }, "", true},
       {[](N& n) { n.setAuthentication(AUTH_AUTO); }, "", false},
       // A hidden secret ("*") is not written; a cleared one is.
-      {[](N& n) { n.setWepKey(2, "*"); }, "", false},
-      {[](N& n) { n.setPreSharedKey("*"); }, "", false},
+      {[](N& n) { n.setWepKey(2, "*"); }, "", false}, {[](N& n) { n.setPreSharedKey("*"); }, "", false},
       {[](N& n) { n.setPreSharedKeyChanged(true); }, "psk=\"\"", false},
       {[](N& n) { n.setPreSharedKey("x"), n.clearChanges(), n.setPreSharedKey(""); }, "psk=", false},
-      {[](N& n) { n.setEapPassword("*"); }, "", false},
-      {[](N& n) { n.setPrivateKeyPassword2("*"); }, "", false},
+      {[](N& n) { n.setEapPassword("*"); }, "", false}, {[](N& n) { n.setPrivateKeyPassword2("*"); }, "", false},
       {[](N& n) { n.setChannel(3); }, "", true},  // no variable: stored every time
   };
   for (const auto& [change, written, left] : rows) {

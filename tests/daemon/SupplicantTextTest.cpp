@@ -16,23 +16,14 @@ const std::string kLongKey(65, 'a');
 // row holds both ways ('='), only for writing ('>') or only for reading ('<').
 TEST(SupplicantTextTest, ValuesBetweenBareAndTheSupplicantsForm) {
   const std::tuple<const char*, std::string, std::string, char> rows[] = {
-      {"ssid", "office", "\"office\"", '='},
-      {"ssid", "say \"hi\"", "7361792022686922", '='},
-      {"ssid", "say \"hi\"", "\"say \"hi\"\"", '<'},
-      {"ssid", "Caf\xc3\xa9\\", "436166c3a95c", '='},
-      {"identity", "", "\"\"", '='},
-      {"identity", "\"\"", "\"\"", '>'},
-      {"psk", "correct horse", "\"correct horse\"", '='},
-      {"psk", kHexKey, kHexKey, '>'},
-      {"psk", kLongKey, "\"" + kLongKey + "\"", '>'},
-      {"psk", "*", "*", '='},
-      {"private_key_passwd", "*", "*", '='},
-      {"password", "p\"w", "702277", '='},
-      {"wep_key0", "0102030405", "0102030405", '='},
-      {"wep_key0", "abcde", "\"abcde\"", '='},
-      {"key_mgmt", "WPA-PSK WPA-EAP", "WPA-PSK WPA-EAP", '='},
-      {"bssid", "00:00:00:00:00:00", "any", '>'},
-      {"bssid", "02:00:00:00:01:00", "02:00:00:00:01:00", '='},
+      {"ssid", "office", "\"office\"", '='}, {"ssid", "say \"hi\"", "7361792022686922", '='},
+      {"ssid", "say \"hi\"", "\"say \"hi\"\"", '<'}, {"ssid", "Caf\xc3\xa9\\", "436166c3a95c", '='},
+      {"identity", "", "\"\"", '='}, {"identity", "\"\"", "\"\"", '>'},
+      {"psk", "correct horse", "\"correct horse\"", '='}, {"psk", kHexKey, kHexKey, '>'},
+      {"psk", kLongKey, "\"" + kLongKey + "\"", '>'}, {"psk", "*", "*", '='}, {"private_key_passwd", "*", "*", '='},
+      {"password", "p\"w", "702277", '='}, {"wep_key0", "0102030405", "0102030405", '='},
+      {"wep_key0", "abcde", "\"abcde\"", '='}, {"key_mgmt", "WPA-PSK WPA-EAP", "WPA-PSK WPA-EAP", '='},
+      {"bssid", "00:00:00:00:00:00", "any", '>'}, {"bssid", "02:00:00:00:01:00", "02:00:00:00:01:00", '='},
   };
   for (const auto& [name, bare, daemon, way] : rows) {
     SCOPED_TRACE(std::string(name) + " " + bare + " " + daemon);
