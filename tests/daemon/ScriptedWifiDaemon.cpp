@@ -13,19 +13,16 @@ using State = DaemonScript::State;
 std::string show(const char* text) { return text == nullptr ? "null" : text; }
 std::string show(uint8_t number) { return std::to_string(number); }
 
-// The scripted result of key, or false.
-bool resultOf(const std::string& key) {
-  return script().locked([&](State& s) { return s.results.count(key) != 0 && s.results[key]; });
-}
-
-// Records the call and returns the operation's scripted result.
+// Records the call and returns the operation's scripted result (false when none).
 template <typename... Args>
 bool call(const std::string& operation, Args... args) {
   std::string shown = operation + "(";
   [[maybe_unused]] const char* separator = "";
   ((shown += separator, shown += show(args), separator = ", "), ...);
-  script().locked([&](State& s) { s.calls.push_back(shown + ")"); });
-  return resultOf(operation);
+  return script().locked([&](State& s) {
+    s.calls.push_back(shown + ")");
+    return s.results.count(operation) != 0 && s.results[operation];
+  });
 }
 
 // Records the call and copies the operation's scripted lines into the
@@ -71,19 +68,15 @@ bool WifiDaemon::addNetwork(const char* adapter, const char* ssid, uint8_t* netw
 
 // Line answers and plain results: (a)dapter, (l)ines, (m)ax count, (c)ount, (n)ame, (v)alue.
 bool WifiDaemon::getAdapters(char** l, uint8_t m, uint8_t* c) { return linesOf("getAdapters", l, m, c); }
-#define LINE_ANSWER(Operation) \
-  bool WifiDaemon::Operation(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf(#Operation, l, m, c, a); }
-LINE_ANSWER(getScanLines)
-LINE_ANSWER(listNetworks)
-LINE_ANSWER(getStatus)
-#undef LINE_ANSWER
-#define SET_ANSWER(Operation)                                                         \
-  bool WifiDaemon::Operation(const char* a, uint8_t id, const char* n, const char* v) { \
-    return call(#Operation, a, id, n, v);                                               \
-  }
-SET_ANSWER(setNetworkVariable)
-SET_ANSWER(setNetworkBssid)
-#undef SET_ANSWER
+bool WifiDaemon::getScanLines(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf("getScanLines", l, m, c, a); }
+bool WifiDaemon::listNetworks(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf("listNetworks", l, m, c, a); }
+bool WifiDaemon::getStatus(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf("getStatus", l, m, c, a); }
+bool WifiDaemon::setNetworkVariable(const char* a, uint8_t id, const char* n, const char* v) {
+  return call("setNetworkVariable", a, id, n, v);
+}
+bool WifiDaemon::setNetworkBssid(const char* a, uint8_t id, const char* n, const char* v) {
+  return call("setNetworkBssid", a, id, n, v);
+}
 bool WifiDaemon::scan(const char* adapter) { return call("scan", adapter); }
 bool WifiDaemon::isWifiEnabled(const char* adapter) { return call("isWifiEnabled", adapter); }
 bool WifiDaemon::reloadConfig(const char* adapter) { return call("reloadConfig", adapter); }

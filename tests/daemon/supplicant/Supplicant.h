@@ -62,6 +62,7 @@ class Supplicant {
     unlink(kControlSocket);
   }
 
+  void signal(int number) const { kill(pid_, number); }
   std::string config() const { return readFile(kConfigFile); }
 
  private:
