@@ -4,6 +4,7 @@
 
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -47,6 +48,17 @@ TEST(SupplicantTextTest, LinesAsTheParsersReadThem) {
   EXPECT_EQ(statusLineFromDaemon("ssid=say \\\"hi\\\" \\\\ \\xe2\\x82\\xac"), "ssid=say \"hi\" \\ \xe2\x82\xac");
   EXPECT_EQ(statusLineFromDaemon("bssid=02:00:00:00:01:00"), "bssid=02:00:00:00:01:00");
   EXPECT_EQ(decodeEscapes("tab\\x09\\t and \\x7e"), "tab\\x09\\t and ~");
+}
+
+// The list stops at the caller's maximum, whatever the reply holds.
+TEST(SupplicantTextTest, NetworkListStopsAtTheCallersMaximum) {
+  auto ask = [](const std::string&, std::string* reply) {
+    *reply = "network id / ssid / bssid / flags\n0\ta\tany\t\n1\tb\tany\t\n";
+    return true;
+  };
+  std::vector<std::string> lines;
+  EXPECT_TRUE(readNetworkList(ask, 1, &lines));
+  EXPECT_EQ(lines, std::vector<std::string>{"0\ta\tany\t"});
 }
 
 }  // namespace
