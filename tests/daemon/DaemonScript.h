@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -25,12 +24,9 @@ class DaemonScript {
     // By operation, or "saveConfig <adapter>" for one adapter; false when absent.
     std::map<std::string, bool> results;
     uint8_t nextNetworkId = 0;
-    // Every call of the operation waits this long before it answers.
-    std::map<std::string, std::chrono::milliseconds> delays;
     Lines calls;  // "operation(arg, arg, ...)", null shown as "null"
   };
 
-  static DaemonScript& instance();
   // Runs f on the state under the script's lock.
   template <typename F> auto locked(F f) { std::lock_guard<std::mutex> held(mutex_); return f(state_); }
 
@@ -64,4 +60,5 @@ class DaemonScript {
   State state_;
 };
 
-inline DaemonScript& script() { return DaemonScript::instance(); }
+// The one script, which the backend answers from.
+inline DaemonScript& script() { static DaemonScript one; return one; }

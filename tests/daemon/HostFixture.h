@@ -20,14 +20,19 @@ using Fields = std::map<std::string, std::string>;
 
 inline std::string show(const char* text) { return text == nullptr ? "<null>" : "\"" + std::string(text) + "\""; }
 
+// The parts of text between the separators ("a|b" gives a and b).
+inline Calls split(const std::string& text, char separator = '|') {
+  Calls parts;
+  for (size_t at = 0, end; at < text.size(); at = end + 1) {
+    parts.push_back(text.substr(at, (end = std::min(text.find(separator, at), text.size())) - at));
+  }
+  return parts;
+}
+
 // Calls each(name, value) for every "name=value" entry of "a=1;b=2".
 template <typename Each>
 void forEachEntry(const std::string& text, Each each) {
-  for (size_t at = 0, end; at < text.size(); at = end + 1) {
-    end = std::min(text.find(';', at), text.size());
-    const size_t equals = text.find('=', at);
-    each(text.substr(at, equals - at), text.substr(equals + 1, end - equals - 1));
-  }
+  for (const std::string& entry : split(text, ';')) each(entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1));
 }
 
 // Every field of a record by its accessor's name, texts quoted.

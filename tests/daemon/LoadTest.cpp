@@ -58,36 +58,31 @@ TEST_F(LoadTest, EachVariableQueryAndItsFailureValue) {
   }
 }
 
-// describe() and the daemon state after loading a list and a status report.
+// describe() and the daemon state after loading a list and a status report
+// (lines split at '|').
 TEST_F(LoadTest, ListLinesAndStatusReport) {
-  auto loads = [&](const Calls& list, const Calls& status, const std::string& expected) {
-    load(list, status);
-    EXPECT_EQ(describe() + " " + std::to_string(host->daemonState()), expected) << list.back();
+  const std::string ssid(251, 'x'), two = "0\toffice\tany\t[CURRENT]|1\tlab\tany";
+  std::vector<std::tuple<std::string, std::string, std::string>> rows = {
+      // An empty SSID column, or one holding ':' or "any", is the BSSID; the
+      // header line and short lines add nothing.
+      {"0\toffice\tany\t[CURRENT]|300\tbig\t11:22:33:44:55:66|4\tmy:net\tany", "wpa_state=SCANNING",
+       "SSID N/A/4/1; big/44/1; office/0/4* 3"},
+      {"3\t\tany\t[DISABLED]|11\tboth\tany\t[DISABLED][CURRENT]", "wpa_state=SCANNING", "both/11/5; SSID N/A/3/5 3"},
+      {"network id / ssid / bssid / flags|6\tlonely|0\ta\tany|<null line>|1\tb\tany", "", "b/1/1; a/0/1 0"},
+      // The working copy keeps 255 characters: the third field's first
+      // character is the 255th of this line, one more x pushes it out.
+      {"9\t" + ssid + "\tany|8\t" + ssid + "x\tany", "", ssid + "/9/1 0"},
+      // A second record with an SSID already loaded is refused; it can't be
+      // left behind as the current network.
+      {"1\tdup\tany|2\tdup\tany\t[CURRENT]", "wpa_state=SCANNING", "dup/1/1 3"},
+      {"1\tdup\tany\t[CURRENT]|2\tdup\tany", "wpa_state=SCANNING", "dup/1/4* 3"},
+      // The status report settles the current network: its SSID, not its
+      // BSSID, id or key management; an unknown SSID drops it.
+      {two, "bssid=aa:bb|ssid=lab|wpa_state=COMPLETED|id=0 wpa_state=INACTIVE|key_mgmt=wpa_state=IDLE",
+       "lab/1/3*; office/0/1 8"},
+      {two, "bssid=lab|wpa_state=SCANNING|wpa_state=COMPLETED", "lab/1/1; office/0/3* 8"},
+      {two, "ssid=ghost|wpa_state=COMPLETED", "lab/1/1; office/0/1 8"},
   };
-  // An empty SSID column, or one holding ':' or "any", is the BSSID; the
-  // header line and short lines add nothing.
-  const Calls scanning{"wpa_state=SCANNING"};
-  loads({"0\toffice\tany\t[CURRENT]", "300\tbig\t11:22:33:44:55:66", "4\tmy:net\tany"}, scanning,
-        "SSID N/A/4/1; big/44/1; office/0/4* 3");
-  loads({"3\t\tany\t[DISABLED]", "11\tboth\tany\t[DISABLED][CURRENT]"}, scanning, "both/11/5; SSID N/A/3/5 3");
-  loads({"network id / ssid / bssid / flags", "6\tlonely", "0\ta\tany", DaemonScript::kNullLine, "1\tb\tany"}, {},
-        "b/1/1; a/0/1 0");
-  // The working copy keeps 255 characters: the third field's first
-  // character is the 255th of this line, one more x pushes it out.
-  const std::string ssid(251, 'x');
-  loads({"9\t" + ssid + "\tany", "8\t" + ssid + "x\tany"}, {}, ssid + "/9/1 0");
-  // A second record with an SSID already loaded is refused; it can't be
-  // left behind as the current network.
-  loads({"1\tdup\tany", "2\tdup\tany\t[CURRENT]"}, scanning, "dup/1/1 3");
-  loads({"1\tdup\tany\t[CURRENT]", "2\tdup\tany"}, scanning, "dup/1/4* 3");
-
-  // The status report settles the current network: its SSID, not its
-  // BSSID, id or key management; an unknown SSID drops it.
-  const Calls two{"0\toffice\tany\t[CURRENT]", "1\tlab\tany"};
-  loads(two, {"bssid=aa:bb", "ssid=lab", "wpa_state=COMPLETED", "id=0 wpa_state=INACTIVE", "key_mgmt=wpa_state=IDLE"},
-        "lab/1/3*; office/0/1 8");
-  loads(two, {"bssid=lab", "wpa_state=SCANNING", "wpa_state=COMPLETED"}, "lab/1/1; office/0/3* 8");
-  loads(two, {"ssid=ghost", "wpa_state=COMPLETED"}, "lab/1/1; office/0/1 8");
   // The state words are tested in a fixed order; a state up to idle drops
   // the current network, one before COMPLETED makes it connecting.
   const std::pair<const char*, uint32_t> states[] = {
@@ -95,8 +90,12 @@ TEST_F(LoadTest, ListLinesAndStatusReport) {
       {"GROUP_HANDSHAKE", 7}, {"DISCONNECTED", 1}, {"INTERFACE_DISABLED", 0}, {"COMPLETED SCANNING", 3},
       {"ASSOCIATED ASSOCIATING", 4}, {"DISCONNECTED GROUP_HANDSHAKE", 7}};
   for (const auto& [word, state] : states) {
-    loads(two, {std::string("wpa_state=") + word},
-          (state <= 2 ? "lab/1/1; office/0/1 " : "lab/1/1; office/0/4* ") + std::to_string(state));
+    rows.push_back({two, std::string("wpa_state=") + word,
+                    (state <= 2 ? "lab/1/1; office/0/1 " : "lab/1/1; office/0/4* ") + std::to_string(state)});
+  }
+  for (const auto& [list, status, expected] : rows) {
+    load(split(list), split(status));
+    EXPECT_EQ(describe() + " " + std::to_string(host->daemonState()), expected) << list << " " << status;
   }
 }
 

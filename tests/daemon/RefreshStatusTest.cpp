@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <tuple>
 
 #include "tests/daemon/HostFixture.h"
@@ -9,12 +8,6 @@ namespace {
 
 class RefreshStatusTest : public HostFixture {
  protected:
-  // a (0) and b (1), daemon state 3 (SCANNING); a current with this status,
-  // or (0) not current.
-  void prepare(int32_t status) {
-    load({status != 0 ? "0\ta\tany\t[CURRENT]" : "0\ta\tany", "1\tb\tany"}, {"wpa_state=SCANNING"});
-    if (status != 0) find("a")->setStatus(status);
-  }
   bool refreshAfter(uint64_t millis = 5000) {
     orv_test::advanceClock(millis);
     return host->refreshNetworkList();
@@ -26,7 +19,6 @@ class RefreshStatusTest : public HostFixture {
 TEST_F(RefreshStatusTest, RefreshRunsAtMostOnceEvery5000Milliseconds) {
   load({"0\ta\tany"});
   for (uint64_t ahead : {4999, 1, 4999, 1}) EXPECT_TRUE(refreshAfter(ahead));
-  EXPECT_EQ(host->lastRefreshTime(), kStartTime + 10000);
   script().fail("listNetworks");
   EXPECT_FALSE(refreshAfter());
   EXPECT_TRUE(refreshAfter(4999));
@@ -36,71 +28,60 @@ TEST_F(RefreshStatusTest, RefreshRunsAtMostOnceEvery5000Milliseconds) {
   EXPECT_EQ(script().calls("listNetworks").size(), 4u);
 }
 
-TEST_F(RefreshStatusTest, RefreshFollowsTheListByIdentifier) {
-  // a's status (current unless 0), the list, then describe(): disabled is no
-  // longer current; newly current; connected stays connected; a lost flag;
-  // another current; a disabled one stays so; the later line wins; unknown
-  // identifiers; blank separated.
-  const std::tuple<int32_t, Calls, std::string> rows[] = {
-      {3, {"0\ta\tany\t[DISABLED]"}, "b/1/1; a/0/5"}, {0, {"0\ta\tany\t[CURRENT]"}, "b/1/1; a/0/4*"},
-      {3, {"0\ta\tany\t[CURRENT]"}, "b/1/1; a/0/3*"}, {4, {"0\ta\tany"}, "b/1/1; a/0/1"},
-      {4, {"1\tb\tany\t[CURRENT]"}, "b/1/4*; a/0/1"}, {5, {"1\tb\tany\t[CURRENT]"}, "b/1/4*; a/0/5"},
-      {4, {"0\ta\tany\t[CURRENT]", "0\ta\tany"}, "b/1/1; a/0/1"},
-      {4, {"7\tghost\tany\t[CURRENT]", "256\ta\tany"}, "b/1/1; a/0/4*"}, {0, {"0 a any [DISABLED]"}, "b/1/1; a/0/5"},
+// From a (0) and b (1), daemon state 3 (SCANNING), a current with a status
+// of its own (0: not current): the list refresh ('r'), getDaemonStatus
+// ('d', which asks the first adapter) or getCurrentNetwork ('c', which asks
+// the one it is given, wlan1) on the daemon's answer (none: it fails); then
+// the result, describe() and the daemon state.
+TEST_F(RefreshStatusTest, ListRefreshAndStatusReports) {
+  const std::tuple<int32_t, char, const char*, const char*> rows[] = {
+      // By identifier: disabled is no longer current; newly current;
+      // connected stays connected; a lost flag; another current; a disabled
+      // one stays so; the later line wins; unknown identifiers; blank separated.
+      {3, 'r', "0\ta\tany\t[DISABLED]", "1 b/1/1; a/0/5 3"}, {0, 'r', "0\ta\tany\t[CURRENT]", "1 b/1/1; a/0/4* 3"},
+      {3, 'r', "0\ta\tany\t[CURRENT]", "1 b/1/1; a/0/3* 3"}, {4, 'r', "0\ta\tany", "1 b/1/1; a/0/1 3"},
+      {4, 'r', "1\tb\tany\t[CURRENT]", "1 b/1/4*; a/0/1 3"}, {5, 'r', "1\tb\tany\t[CURRENT]", "1 b/1/4*; a/0/5 3"},
+      {4, 'r', "0\ta\tany\t[CURRENT]|0\ta\tany", "1 b/1/1; a/0/1 3"},
+      {4, 'r', "7\tghost\tany\t[CURRENT]|256\ta\tany", "1 b/1/1; a/0/4* 3"},
+      {0, 'r', "0 a any [DISABLED]", "1 b/1/1; a/0/5 3"},
+      {4, 'd', "bssid=aa:bb|ssid=a|wpa_state=COMPLETED", "8 b/1/1; a/0/3* 8"},
+      {4, 'd', "bssid=b|wpa_state=COMPLETED", "8 b/1/1; a/0/3* 8"},
+      {4, 'd', "ssid=b|wpa_state=COMPLETED", "8 b/1/3*; a/0/1 8"},
+      {5, 'd', "wpa_state=COMPLETED|ssid=b", "8 b/1/3*; a/0/1 8"},
+      {4, 'd', "ssid=ghost|wpa_state=SCANNING", "3 b/1/1; a/0/1 3"},
+      {0, 'd', "ssid=a|wpa_state=COMPLETED", "8 b/1/1; a/0/3* 8"}, {5, 'd', "wpa_state=DISCONNECTED", "1 b/1/1; a/0/5 1"},
+      {4, 'd', "<null line>|ssid=a", "3 b/1/1; a/0/4* 3"}, {4, 'd', nullptr, "0 b/1/1; a/0/1 0"},
+      {5, 'd', nullptr, "0 b/1/1; a/0/5 0"}, {4, 'c', "ssid=b|wpa_state=COMPLETED", "b b/1/1*; a/0/1 3"},
+      {5, 'c', "ssid=b", "b b/1/1*; a/0/5 3"}, {4, 'c', "ssid=ghost", "none b/1/1; a/0/1 3"},
+      {4, 'c', "bssid=b| ssid=b", "a b/1/1; a/0/4* 3"},  // no line begins with ssid=
+      {4, 'c', "bssid=x| ssid=x|ssid=b|ssid=a", "b b/1/1*; a/0/1 3"}, {4, 'c', nullptr, "none b/1/1; a/0/1 3"},
+      {5, 'c', nullptr, "none b/1/1; a/0/5 3"},
   };
-  for (const auto& [status, networks, expected] : rows) {
-    prepare(status);
-    script().networks(networks);
-    EXPECT_TRUE(refreshAfter());
-    EXPECT_EQ(describe(), expected) << networks.front();
+  adapterNames = {"wlan0", "wlan1"};
+  for (const auto& [status, asked, answer, expected] : rows) {
+    SCOPED_TRACE(expected);
+    load({status != 0 ? "0\ta\tany\t[CURRENT]" : "0\ta\tany", "1\tb\tany"}, {"wpa_state=SCANNING"});
+    if (status != 0) find("a")->setStatus(status);
+    asked == 'r' ? script().networks(split(answer)) : answer ? script().status(split(answer)) : script().fail("getStatus");
+    WifiNetwork* current = asked == 'c' ? host->getCurrentNetwork("wlan1") : nullptr;
+    std::string result = asked == 'r'   ? std::to_string(refreshAfter())
+                         : asked == 'd' ? std::to_string(host->getDaemonStatus("wlan1"))
+                                        : current ? current->getSsid() : "none";
+    EXPECT_EQ(result + " " + describe() + " " + std::to_string(host->daemonState()), expected);
+    const char* asks = asked == 'r' ? nullptr : asked == 'd' ? "getStatus(wlan0, 16)" : "getStatus(wlan1, 16)";
+    EXPECT_EQ(script().calls("getStatus"), asks ? Calls{asks} : Calls{});
   }
-  // The scan results merge as in the load; their failure is no failure.
+  // The scan results merge as in the load; their failure is no failure. An
+  // all-blank line fails the refresh and leaves both locks free.
   script().networks({}).scanResults({"aa:bb:cc:dd:ee:ff\t2417\t189\t[IBSS]\ta"});
   EXPECT_TRUE(refreshAfter());
   EXPECT_EQ(find("a")->getChannel() * 100 + find("a")->getStrength(), 257);
   script().fail("getScanLines");
   EXPECT_TRUE(refreshAfter());
-  // An all-blank line fails the refresh and leaves both locks free.
   script().networks({"0\ta\tany", " \t \t"}).clearCalls();
   EXPECT_FALSE(refreshAfter());
   EXPECT_EQ(script().calls(), Calls{"listNetworks(wlan0, 32)"});
   EXPECT_TRUE(lockFree(host->networkDatabase()) && hostLockFree());
-}
-
-// getDaemonStatus (state given), which asks the first adapter, and
-// getCurrentNetwork (no state: the daemon state stays 3), which asks the one
-// it is given, from a status report; none: getStatus fails.
-TEST_F(RefreshStatusTest, StatusTransitions) {
-  const std::nullopt_t current = std::nullopt, failed = std::nullopt;
-  // The state getDaemonStatus gives, or current for a getCurrentNetwork row; a's status (current unless 0); the
-  // report; then describe().
-  const std::tuple<std::optional<int32_t>, int32_t, std::optional<Calls>, std::string> rows[] = {
-      {8, 4, Calls{"bssid=aa:bb", "ssid=a", "wpa_state=COMPLETED"}, "b/1/1; a/0/3*"},
-      {8, 4, Calls{"bssid=b", "wpa_state=COMPLETED"}, "b/1/1; a/0/3*"},
-      {8, 4, Calls{"ssid=b", "wpa_state=COMPLETED"}, "b/1/3*; a/0/1"},
-      {8, 5, Calls{"wpa_state=COMPLETED", "ssid=b"}, "b/1/3*; a/0/1"},
-      {3, 4, Calls{"ssid=ghost", "wpa_state=SCANNING"}, "b/1/1; a/0/1"},
-      {8, 0, Calls{"ssid=a", "wpa_state=COMPLETED"}, "b/1/1; a/0/3*"},
-      {1, 5, Calls{"wpa_state=DISCONNECTED"}, "b/1/1; a/0/5"}, {0, 4, failed, "b/1/1; a/0/1"},
-      {3, 4, Calls{DaemonScript::kNullLine, "ssid=a"}, "b/1/1; a/0/4*"}, {0, 5, failed, "b/1/1; a/0/5"},
-      {current, 4, Calls{"ssid=b", "wpa_state=COMPLETED"}, "b/1/1*; a/0/1"},
-      {current, 5, Calls{"ssid=b"}, "b/1/1*; a/0/5"}, {current, 4, Calls{"ssid=ghost"}, "b/1/1; a/0/1"},
-      {current, 4, Calls{"bssid=b", " ssid=b"}, "b/1/1; a/0/4*"},  // no line begins with ssid=
-      {current, 4, Calls{"bssid=x", " ssid=x", "ssid=b", "ssid=a"}, "b/1/1*; a/0/1"},
-      {current, 4, failed, "b/1/1; a/0/1"}, {current, 5, failed, "b/1/1; a/0/5"},
-  };
-  adapterNames = {"wlan0", "wlan1"};
-  for (const auto& [state, status, report, expected] : rows) {
-    SCOPED_TRACE(expected + (report && !report->empty() ? " " + report->front() : " no report"));
-    prepare(status);
-    report ? (void)script().status(*report) : (void)script().fail("getStatus");
-    WifiNetwork* answer = state ? nullptr : host->getCurrentNetwork("wlan1");
-    EXPECT_EQ(state ? host->getDaemonStatus("wlan1") : 0, state.value_or(0));
-    EXPECT_EQ(answer, state ? nullptr : host->currentNetwork());
-    EXPECT_EQ(script().calls(), Calls{state ? "getStatus(wlan0, 16)" : "getStatus(wlan1, 16)"});
-    EXPECT_EQ(host->daemonState(), static_cast<uint32_t>(state.value_or(3)));
-    EXPECT_EQ(describe(), expected);
-  }
 }
 
 }  // namespace

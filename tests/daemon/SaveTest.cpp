@@ -38,30 +38,25 @@ class SaveTest : public HostFixture {
 TEST_F(SaveTest, EachRowWritesAndClearsByItsRule) {
   using N = WifiNetwork;
   const std::tuple<void (*)(N&), const char*, bool> rows[] = {  // the change, the writes, whether a change is left
-      {[](N& n) { n.setSsid(nullptr); }, "", true},
-      {[](N& n) { n.setBssid("any"); }, "bssid=00:00:00:00:00:00", false},
+      {[](N& n) { n.setSsid(nullptr); }, "", true}, {[](N& n) { n.setBssid("any"); }, "bssid=00:00:00:00:00:00", false},
       {[](N& n) { n.setSsidBroadcasted(true); }, "scan_ssid=0", false},
       // Enumerated values write the word of a single value only: several
       // bits, or a value without a word, write nothing and clear the flag;
       // 0 writes nothing and keeps it.
-      {[](N& n) { n.setKeyManagementChanged(true); }, "", false},
-      {[](N& n) { n.setKeyManagement(0); }, "", true},
+      {[](N& n) { n.setKeyManagementChanged(true); }, "", false}, {[](N& n) { n.setKeyManagement(0); }, "", true},
       {[](N& n) { n.setAuthentication(AUTH_AUTO); }, "", false},
       // A hidden secret ("*") is not written; a cleared one is.
-      {[](N& n) { n.setWepKey(2, "*"); }, "", false},
-      {[](N& n) { n.setPreSharedKey("*"); }, "", false},
+      {[](N& n) { n.setWepKey(2, "*"); }, "", false}, {[](N& n) { n.setPreSharedKey("*"); }, "", false},
       {[](N& n) { n.setPreSharedKeyChanged(true); }, "psk=\"\"", false},
       {[](N& n) { n.setPreSharedKey("x"), n.clearChanges(), n.setPreSharedKey(""); }, "psk=", false},
-      {[](N& n) { n.setEapPassword("*"); }, "", false},
-      {[](N& n) { n.setPrivateKeyPassword2("*"); }, "", false},
+      {[](N& n) { n.setEapPassword("*"); }, "", false}, {[](N& n) { n.setPrivateKeyPassword2("*"); }, "", false},
       {[](N& n) { n.setChannel(3); }, "", true},  // no variable: stored every time
   };
   for (const auto& [change, written, left] : rows) {
     SetUp();
     WifiNetwork* office = find("office");
     change(*office);
-    ASSERT_TRUE(office->hasChanges());
-    EXPECT_TRUE(host->save());
+    ASSERT_TRUE(office->hasChanges() && host->save());
     EXPECT_EQ(script().calls(), writes(0, written)) << written;
     EXPECT_EQ(office->hasChanges(), left) << written;
   }
@@ -72,9 +67,8 @@ TEST_F(SaveTest, EachRowWritesAndClearsByItsRule) {
 // no variable, keeps its flag.
 TEST_F(SaveTest, EveryFlagWritesTheRowsInOrder) {
   WifiNetwork* n = find("office");
-  ASSERT_TRUE(n->setKeyManagement(KEY_MGMT_WPA_PSK) && n->setAuthentication(AUTH_SHARED));
-  ASSERT_TRUE(n->setPairwise(CIPHER_CCMP) && n->setGroup(CIPHER_WEP104));
-  ASSERT_TRUE(n->setEapMethod(EAP_TTLS) && n->setProtocol(PROTOCOL_WPA) && n->setWepKey(1, "k1"));
+  ASSERT_TRUE(n->setKeyManagement(KEY_MGMT_WPA_PSK) && n->setAuthentication(AUTH_SHARED) && n->setPairwise(CIPHER_CCMP));
+  ASSERT_TRUE(n->setGroup(CIPHER_WEP104) && n->setEapMethod(EAP_TTLS) && n->setProtocol(1) && n->setWepKey(1, "k1"));
   for (int field = WifiNetwork::TEXT_PreSharedKey; field < WifiNetwork::TEXT_FIELD_COUNT; ++field) {
     n->setText(static_cast<WifiNetwork::TextField>(field), std::to_string(field).c_str());
   }
@@ -92,30 +86,19 @@ TEST_F(SaveTest, EveryFlagWritesTheRowsInOrder) {
   EXPECT_FALSE(n->hasChanges());
 }
 
-// Nothing changed: no daemon call. Two changed networks: all rows of the
-// first in the list before the second. Membership changes store too; an
-// added network writes only its SSID.
-TEST_F(SaveTest, WhatIsStoredAndWhen) {
-  EXPECT_TRUE(host->save());
-  EXPECT_EQ(script().calls(), Calls{});
+// Two changed networks: all rows of the first in the list before the second.
+TEST_F(SaveTest, NetworksInListOrder) {
   ASSERT_TRUE(find("office")->setPriority(-5) && find("office")->setPhase2("auth=MSCHAPV2"));
   find("lab")->setEapIdentity("me");
   EXPECT_TRUE(host->save());
   EXPECT_EQ(script().calls(), writes(1, "identity=me", writes(0, "priority=-5;phase2=auth=MSCHAPV2")));
-  EXPECT_TRUE(host->removeNetwork("wlan0", "lab"));
-  script().nextNetworkId(9);
-  EXPECT_TRUE(host->addNetwork("wlan0", "new"));
-  script().clearCalls();
-  EXPECT_TRUE(host->save());
-  EXPECT_EQ(script().calls(), writes(9, "ssid=new"));
   EXPECT_TRUE(hostLockFree());
 }
 
 // The last adapter's saveConfig decides; after a failure the next save
-// stores again without rewriting.
+// stores again without rewriting, after a success it asks nothing.
 TEST_F(SaveTest, TheLastAdapterDecides) {
   adapterNames = {"wlan0", "wlan1"};
-  const Calls saved{"saveConfig(wlan0)", "saveConfig(wlan1)"};
   for (bool last : {true, false}) {
     SetUp();
     script().result("saveConfig wlan0", !last).result("saveConfig wlan1", last);
@@ -123,12 +106,12 @@ TEST_F(SaveTest, TheLastAdapterDecides) {
     host->removeNetwork("wlan0", "lab");
     script().clearCalls();
     EXPECT_EQ(host->save(), last);
-    const Calls stored{"saveConfig(wlan0)", "saveConfig(wlan1)", "reloadConfig(wlan0)", "reloadConfig(wlan1)"};
-    EXPECT_EQ(script().calls(), writes(0, "priority=5", last ? stored : saved));
-    EXPECT_EQ(host->networkDatabase()->isUnchanged(), last);
+    EXPECT_EQ(script().calls(), writes(0, "priority=5", split(last ? "saveConfig(wlan0)|saveConfig(wlan1)|"
+                                                                     "reloadConfig(wlan0)|reloadConfig(wlan1)"
+                                                                   : "saveConfig(wlan0)|saveConfig(wlan1)")));
     script().clearCalls();
     EXPECT_EQ(host->save(), last);
-    EXPECT_EQ(script().calls(), last ? Calls{} : saved);
+    EXPECT_EQ(script().calls(), last ? Calls{} : split("saveConfig(wlan0)|saveConfig(wlan1)"));
   }
 }
 

@@ -1,42 +1,28 @@
 // A backend for tests: answers from DaemonScript and records every call.
 #include <algorithm>
 #include <cstdio>
-#include <thread>
 
 #include "daemon/WifiDaemon.h"
 #include "model/Text.h"
 #include "tests/daemon/DaemonScript.h"
 
-using State = DaemonScript::State;
-
-DaemonScript& DaemonScript::instance() {
-  static DaemonScript script;
-  return script;
-}
-
 namespace {
+
+using State = DaemonScript::State;
 
 std::string show(const char* text) { return text == nullptr ? "null" : text; }
 std::string show(uint8_t number) { return std::to_string(number); }
 
-// The scripted entry of key in map, or fallback.
-template <typename Map>
-auto entry(const Map& map, const typename Map::key_type& key, typename Map::mapped_type fallback) {
-  auto found = map.find(key);
-  return found == map.end() ? fallback : found->second;
-}
-
-// Records the call, waits out its scripted delay, and returns its scripted result.
+// Records the call and returns the operation's scripted result (false when none).
 template <typename... Args>
 bool call(const std::string& operation, Args... args) {
   std::string shown = operation + "(";
   [[maybe_unused]] const char* separator = "";
   ((shown += separator, shown += show(args), separator = ", "), ...);
-  std::this_thread::sleep_for(script().locked([&](State& s) {
+  return script().locked([&](State& s) {
     s.calls.push_back(shown + ")");
-    return entry(s.delays, operation, std::chrono::milliseconds(0));
-  }));
-  return script().locked([&](State& s) { return entry(s.results, operation, false); });
+    return s.results.count(operation) != 0 && s.results[operation];
+  });
 }
 
 // Records the call and copies the operation's scripted lines into the
@@ -70,7 +56,8 @@ bool WifiDaemon::getNetworkVariable(const char* adapter, uint8_t id, const char*
 // An adapter's own result, when scripted, overrides the one for every adapter.
 bool WifiDaemon::saveConfig(const char* adapter) {
   const bool all = call("saveConfig", adapter);
-  return script().locked([&](State& s) { return entry(s.results, "saveConfig " + show(adapter), all); });
+  const std::string own = "saveConfig " + show(adapter);
+  return script().locked([&](State& s) { return s.results.count(own) != 0 ? s.results[own] : all; });
 }
 
 bool WifiDaemon::addNetwork(const char* adapter, const char* ssid, uint8_t* networkId) {
@@ -81,19 +68,15 @@ bool WifiDaemon::addNetwork(const char* adapter, const char* ssid, uint8_t* netw
 
 // Line answers and plain results: (a)dapter, (l)ines, (m)ax count, (c)ount, (n)ame, (v)alue.
 bool WifiDaemon::getAdapters(char** l, uint8_t m, uint8_t* c) { return linesOf("getAdapters", l, m, c); }
-#define LINE_ANSWER(Operation) \
-  bool WifiDaemon::Operation(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf(#Operation, l, m, c, a); }
-LINE_ANSWER(getScanLines)
-LINE_ANSWER(listNetworks)
-LINE_ANSWER(getStatus)
-#undef LINE_ANSWER
-#define SET_ANSWER(Operation)                                                         \
-  bool WifiDaemon::Operation(const char* a, uint8_t id, const char* n, const char* v) { \
-    return call(#Operation, a, id, n, v);                                               \
-  }
-SET_ANSWER(setNetworkVariable)
-SET_ANSWER(setNetworkBssid)
-#undef SET_ANSWER
+bool WifiDaemon::getScanLines(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf("getScanLines", l, m, c, a); }
+bool WifiDaemon::listNetworks(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf("listNetworks", l, m, c, a); }
+bool WifiDaemon::getStatus(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf("getStatus", l, m, c, a); }
+bool WifiDaemon::setNetworkVariable(const char* a, uint8_t id, const char* n, const char* v) {
+  return call("setNetworkVariable", a, id, n, v);
+}
+bool WifiDaemon::setNetworkBssid(const char* a, uint8_t id, const char* n, const char* v) {
+  return call("setNetworkBssid", a, id, n, v);
+}
 bool WifiDaemon::scan(const char* adapter) { return call("scan", adapter); }
 bool WifiDaemon::isWifiEnabled(const char* adapter) { return call("isWifiEnabled", adapter); }
 bool WifiDaemon::reloadConfig(const char* adapter) { return call("reloadConfig", adapter); }

@@ -36,8 +36,6 @@ class Supplicant {
     start();
   }
   ~Supplicant() { stop(SIGTERM); }
-  Supplicant(const Supplicant&) = delete;
-  Supplicant& operator=(const Supplicant&) = delete;
 
   // Starts it on the configuration file as it stands; true once its control
   // socket is there.
@@ -64,6 +62,7 @@ class Supplicant {
     unlink(kControlSocket);
   }
 
+  void signal(int number) const { kill(pid_, number); }
   std::string config() const { return readFile(kConfigFile); }
 
  private:

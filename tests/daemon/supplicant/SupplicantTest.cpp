@@ -1,21 +1,21 @@
 // The library with the supplicant backend against a real wpa_supplicant,
-// through the C functions, started from networks.conf.
+// started from networks.conf.
 #include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
+#include <regex>
 
 #include "daemon/WifiDaemon.h"
+#include "tests/daemon/HostFixture.h"
 #include "tests/daemon/supplicant/Supplicant.h"
-#include "tests/report/ReportSupport.h"
-#include "wireless/wireless.h"
 
 namespace {
 
 using namespace supplicant_test;
 using namespace std::chrono_literals;
+using N = WifiNetwork;
 constexpr auto kReplyTimeout = 3s;  // the backend's
-constexpr auto npos = std::string::npos;
 constexpr const char* kSay = "say \"hi\"";
 
 // Waits up to 5 s for the supplicant to get where the test expects it.
@@ -24,37 +24,18 @@ bool eventually(const std::function<bool()>& reached) {
   return reached();
 }
 
-// The supplicant's own LIST_NETWORKS lines.
-std::string listed() {
-  char* lines[32] = {};
-  uint8_t count = 0;
-  std::string text = WifiDaemon::getInstance()->listNetworks(kAdapter, lines, 32, &count) ? "" : "<failed>";
-  for (char* line : lines) text += text::Owned(line) ? std::string(line) + "\n" : "";
-  return text;
-}
+// Builds the settings afresh from the supplicant; true when they loaded.
+bool load() { return WifiHostSettings::recreateInstance(nullptr)->networkDatabase() != nullptr; }
+WifiHostSettings* host() { return WifiHostSettings::getInstance(nullptr); }
+WifiNetwork* find(const char* ssid) { return host()->findNetwork(nullptr, ssid); }
 
-std::string current() {
-  char* ssid = nullptr;
-  text::Owned held(getCurrentNetwork(nullptr, kAdapter, &ssid) ? ssid : nullptr);
-  return held ? held.get() : "<none>";
-}
-
-// Throws the settings away and loads them again.
-bool load() {
-  char* adapter = nullptr;
-  return stopWifiService(nullptr) && getWifiAdapter(nullptr, &adapter) && text::Owned(adapter);
-}
-
-// The detailed document, secrets decrypted.
-std::string xml() {
-  StringXWriter out;
-  return getWifiHostSettingsXML(&out, nullptr, 1) ? report_test::withSecretsDecrypted(out.str()) : "<failed>";
-}
-
-// One network's element of the detailed document.
-std::string element(const std::string& document, const std::string& ssid) {
-  size_t at = document.find("<wifiNetwork ssid=\"" + std::regex_replace(ssid, std::regex("\""), "&quot;") + "\"");
-  return at == npos ? "" : document.substr(at, document.find("</wifiNetwork>", at) - at);
+// A network's status ("-": no such network), then the daemon state and the
+// current network as the settings ask for them.
+std::string statusOf(const char* ssid) {
+  WifiNetwork* network = find(ssid);
+  std::string text = network ? std::to_string(network->getStatus()) : "-";
+  WifiNetwork* current = host()->getCurrentNetwork(kAdapter);
+  return text + " " + std::to_string(host()->getDaemonStatus(kAdapter)) + " " + (current ? current->getSsid() : "-");
 }
 
 class SupplicantTest : public ::testing::Test {
@@ -63,168 +44,121 @@ class SupplicantTest : public ::testing::Test {
     if (!inPrivateNetwork()) GTEST_SKIP() << "needs a network of its own: run it through in-private-network";
     start(readFile(NETWORKS_FILE));
   }
-  void TearDown() override { stopWifiService(nullptr); }
+  void TearDown() override { WifiHostSettings::destroyInstance(); }
 
   // A supplicant on these networks, loaded once it answers (and is connected).
   void start(const std::string& networks, bool connected = true) {
     supplicant.reset();
     supplicant = std::make_unique<Supplicant>(networks);
-    ASSERT_TRUE(eventually([&] { return load() && (!connected || getDaemonStatus(nullptr, kAdapter) == 8); }));
+    ASSERT_TRUE(eventually([&] { return load() && (!connected || host()->getDaemonStatus(kAdapter) == 8); }));
   }
 
-  // Whether the saved file's block with this ssid line holds the line too.
-  bool saved(const std::string& ssidLine, const std::string& line) const {
-    return std::regex_search(supplicant->config(), std::regex("\t" + ssidLine + "\n[^}]*\t" + line + "\n"));
+  // Whether the saved file's block of the network holds the line.
+  bool saved(const std::string& ssid, const std::string& line) const {
+    return std::regex_search(supplicant->config(), std::regex("\tssid=\"" + ssid + "\"\n[^}]*\t" + line + "\n"));
   }
 
   std::unique_ptr<Supplicant> supplicant;
 };
 
-TEST_F(SupplicantTest, LoadChangeSaveAndLoadAgain) {
-  std::string document = xml();
-  EXPECT_NE(document.find("adapter=\"lo\" wifiEnabled=\"true\" currentDaemonState=\"8\" currentNetwork=\"open\" "
-                          "currentNetworkState=\"3\""), npos) << document;
-  EXPECT_NE(element(document, "off").find(" status=\"5\""), npos) << document;
-
-  // Each row: a network, a key, its value as loaded from networks.conf, a
-  // new value (secrets in plain text) and the line the saved file then holds.
-  // After a new load the key reads the new value, or "*" where the supplicant
-  // masks it (the document shows no WEP keys for "wep": no loaded value).
-  const char* const changes[][5] = {
-      {"office", "priority", "5", "9", "priority=9"},
-      {"office", "protocol", "2", "1", "proto=WPA"},
-      {"office", "bssid", "00:00:00:00:00:00", "02:00:00:00:00:01", "bssid=02:00:00:00:00:01"},
-      {"office", "psk", "*", "new passphrase", "psk=\"new passphrase\""},
-      {"corp", "eapIdentity", "alice", "bob", "identity=\"bob\""},
-      {"corp", "eapAnonymousIdentity", "anonymous", "\xc3\xa9t\xc3\xa9", "anonymous_identity=c3a974c3a9"},
-      {"corp", "eapPassword", "*", "new \"password\"", "password=\"new \"password\"\""},
-      {"corp", "CACertificateFile", "/etc/wireless/corp-ca.pem", "/etc/new ca.pem", "ca_cert=\"/etc/new ca.pem\""},
-      {"corp", "CACertificateDir2", "", "/etc/ca2", "ca_path2=\"/etc/ca2\""},
-      {"corp", "phase2", "auth=MSCHAPV2", "auth=GTC", "phase2=\"auth=GTC\""},
-      {"corp", "eap", "2", "4", "eap=TTLS"},
-      {"corp", "privateKeyPassword2", "", "inner", "private_key2_passwd=\"inner\""},
-      {"wep", "key3", nullptr, "fedcb", "wep_key2=\"fedcb\""},
-      {"wep", "authentication", nullptr, "1", "auth_alg=OPEN"},
-      {"caf\xc3\xa9", "priority", "0", "7", "priority=7"},
-      {"say \"hi\"", "ssidBroadcasted", "true", "false", "scan_ssid=1"},
+// Each row: a network, a change, and the line the saved file then holds.
+// After a new load the changed networks hold what was set, secrets masked.
+TEST_F(SupplicantTest, LoadChangeSaveLoadAgainOperateAndRestart) {
+  EXPECT_TRUE(WifiDaemon::getInstance()->isWifiEnabled(kAdapter));
+  EXPECT_EQ(statusOf("open") + ", " + statusOf("off"), "3 8 open, 5 8 open");
+  const std::tuple<const char*, void (*)(N&), const char*> rows[] = {
+      {"office", [](N& n) { n.setPriority(9); }, "priority=9"},
+      {"office", [](N& n) { n.setProtocol(PROTOCOL_WPA); }, "proto=WPA"},
+      {"office", [](N& n) { n.setBssid("02:00:00:00:00:01"); }, "bssid=02:00:00:00:00:01"},
+      {"office", [](N& n) { n.setPreSharedKey("new passphrase"); }, "psk=\"new passphrase\""},
+      {"corp", [](N& n) { n.setEapAnonymousIdentity("\xc3\xa9t\xc3\xa9"); }, "anonymous_identity=c3a974c3a9"},
+      {"corp", [](N& n) { n.setEapPassword("new \"password\""); }, "password=\"new \"password\"\""},
+      {"corp", [](N& n) { n.setPhase2("auth=GTC"); }, "phase2=\"auth=GTC\""},
+      {"corp", [](N& n) { n.setPrivateKeyPassword2("inner"); }, "private_key2_passwd=\"inner\""},
+      {"wep", [](N& n) { n.setWepKey(2, "fedcb"); }, "wep_key2=\"fedcb\""},
+      {kSay, [](N& n) { n.setSsidBroadcasted(false); }, "scan_ssid=1"},
+      {kSay, [](N& n) { n.setPriority(4); }, "priority=4"},
   };
-  auto isSecret = [](const char* key) { return std::regex_match(key, std::regex("psk|.*Password.*")); };
-  auto holds = [](const std::string& in, const char* ssid, const char* key, const std::string& value) {
-    return element(in, ssid).find(" " + std::string(key) + "=\"" + value + "\"") != npos;
+  // Removing caf\xc3\xa9 (5) and saving leaves the later networks their
+  // identifiers: say "hi" (6) is changed after that save.
+  ASSERT_TRUE(host()->removeNetwork(kAdapter, "caf\xc3\xa9") && host()->addNetwork(kAdapter, "added") && host()->save());
+  std::map<std::string, Fields> wanted;
+  for (const auto& [ssid, change, line] : rows) {
+    change(*find(ssid));
+    wanted[ssid] = fieldsOf(*find(ssid));
+  }
+  ASSERT_TRUE(host()->save() && load());
+  for (auto& [ssid, fields] : wanted) {
+    for (auto& [name, value] : fields) {
+      if (value != "<null>" && std::regex_match(name, std::regex("PreSharedKey|WepKey.|.*Password.*"))) value = "\"*\"";
+    }
+    EXPECT_EQ(fieldsOf(*find(ssid.c_str())), fields) << ssid;
+  }
+  for (const auto& [ssid, change, line] : rows) {
+    EXPECT_TRUE(saved(ssid, line)) << line << " in\n" << supplicant->config();
+  }
+  EXPECT_EQ(supplicant->config().find("636166c3a9"), std::string::npos);
+
+  // After each operation, what a new load finds: a network's status (one
+  // just added is disabled), the daemon state and the current network.
+  const std::tuple<std::function<bool()>, const char*, const char*> steps[] = {
+      {[] { return host()->connect(kAdapter, kSay); }, kSay, "3 8 say \"hi\""},
+      {[] { return host()->disconnect(kAdapter, kSay); }, kSay, "1 1 -"},
+      {[] { return host()->roam(kAdapter); }, "off", "1 8 open"},
+      {[] { return host()->addNetwork(kAdapter, "new"); }, "new", "5 8 open"},
+      {[] { return host()->removeNetwork(kAdapter, "new"); }, "new", "- 8 open"},
   };
-  for (const auto& [ssid, key, loaded, value, line] : changes) {
-    EXPECT_TRUE(!loaded || holds(document, ssid, key, loaded)) << key << " in\n" << document;
-    std::string set = isSecret(key) ? report_test::crypt(true, value) : value;
-    const char* setValue = set.c_str();
-    EXPECT_TRUE(setNetworkParameters(nullptr, kAdapter, ssid, &key, &setValue, 1)) << ssid;
+  for (const auto& [operation, ssid, expected] : steps) {
+    ASSERT_TRUE(operation()) << expected;
+    EXPECT_TRUE(eventually([&, ssid = ssid] { return load() && statusOf(ssid) == expected; })) << statusOf(ssid);
   }
-  ASSERT_TRUE(saveWifiHostSettings(nullptr, kAdapter) && load());
-  document = xml();
-  for (const auto& [ssid, key, loaded, value, line] : changes) {
-    std::string ssidLine = std::string(ssid) == "caf\xc3\xa9" ? "ssid=636166c3a9" : "ssid=\"" + std::string(ssid) + "\"";
-    EXPECT_TRUE(saved(ssidLine, line)) << line << " in\n" << supplicant->config();
-    EXPECT_TRUE(!loaded || holds(document, ssid, key, isSecret(key) ? "*" : value)) << key << " in\n" << document;
-  }
-}
-
-TEST_F(SupplicantTest, OperationsReachTheirNetworksAcrossRemoveSaveAndRestart) {
-  // Removing corp (2) and saving leaves the later networks their identifiers.
-  const char *key = "priority", *value = "4";
-  ASSERT_TRUE(removeWifiNetwork(nullptr, kAdapter, "corp") && addWifiNetwork(nullptr, kAdapter, "added") &&
-              saveWifiHostSettings(nullptr, kAdapter) && setNetworkParameters(nullptr, kAdapter, kSay, &key, &value, 1) &&
-              saveWifiHostSettings(nullptr, kAdapter));
-  EXPECT_TRUE(saved("ssid=\"say \"hi\"\"", "priority=4")) << supplicant->config();
-  EXPECT_EQ(supplicant->config().find("\tssid=\"corp\"\n"), npos);
-
-  // What the supplicant lists (a line, or '!' and a text it lacks) and
-  // reports after each operation, and the status functions with it.
-  const struct {
-    std::function<bool()> operation;
-    const char* listed;
-    uint32_t state;
-    const char* current;
-  } steps[] = {
-      {[] { return connectToNetwork(nullptr, kAdapter, kSay); }, "6\tsay \"hi\"\tany\t[CURRENT]\n", 8, kSay},
-      {[] { return disconnectFromNetwork(nullptr, kAdapter, kSay); }, "6\tsay \"hi\"\tany\t\n", 1, "<none>"},
-      {[] { return roamNetworks(nullptr, kAdapter); }, "!DISABLED", 8, "open"},
-      {[] { return addWifiNetwork(nullptr, kAdapter, "new"); }, "8\tnew\tany\t", 8, "open"},
-      {[] { return removeWifiNetwork(nullptr, kAdapter, "new"); }, "!new", 8, "open"},
-  };
-  for (const auto& step : steps) {
-    SCOPED_TRACE(step.listed);
-    ASSERT_TRUE(step.operation());
-    EXPECT_EQ(listed().find(step.listed + (*step.listed == '!')) == npos, *step.listed == '!') << listed();
-    EXPECT_TRUE(eventually([&] { return getDaemonStatus(nullptr, kAdapter) == step.state && current() == step.current; }))
-        << current();
-  }
-
   // The added network, saved with nothing but its SSID, outlives a restart.
   supplicant->stop(SIGTERM);
   ASSERT_TRUE(supplicant->start() && load());
-  EXPECT_NE(element(xml(), "added"), "") << supplicant->config();
+  EXPECT_NE(find("added"), nullptr) << supplicant->config();
 }
 
-TEST_F(SupplicantTest, KilledInTheMiddleOfALoadFailsInTimeAndARestartRecovers) {
-  // 32 networks named "\xc3\xa9" 15 times and two digits, which the supplicant
-  // lists escaped: the list takes more than one reply.
-  std::string networks, accents;
-  for (int i = 0; i < 15; ++i) accents += "c3a9";
-  for (int i = 10; i < 42; ++i) {
-    networks += "network={\n\tssid=" + accents + "3" + std::to_string(i / 10) + "3" + std::to_string(i % 10) + "\n\tkey_mgmt=NONE\n}\n";
+TEST_F(SupplicantTest, UnansweredRequestsFailInTimeAndARestartRecovers) {
+  // 33 networks named "\xc3\xa9" 15 times and two digits, which the supplicant
+  // lists escaped: the list takes more than one reply, and the load keeps 32.
+  std::string networks, accents, name;
+  for (int i = 0; i < 15; ++i) accents += "c3a9", name += "\xc3\xa9";
+  for (int i = 10; i < 43; ++i) {
+    networks += "network={\n\tssid=" + accents + "3" + std::to_string(i / 10) + "3" + std::to_string(i % 10) +
+                "\n\tkey_mgmt=NONE\n}\n";
   }
   start(networks, false);
+  // A supplicant that has stopped answering: the load fails after one
+  // time-out, and tearing it down waits up to a second for the watchdog thread.
+  supplicant->signal(SIGSTOP);
   auto began = std::chrono::steady_clock::now();
-  ASSERT_TRUE(load());
-  auto whole = std::chrono::steady_clock::now() - began;
-  bool failed = false;
-  // Earlier and earlier until the kill lands inside a load.
-  for (int share = 3; share < 100 && !failed; share *= 3) {
-    std::future<bool> loading = std::async(std::launch::async, load);
-    std::this_thread::sleep_for(whole / share);
-    supplicant->stop(SIGKILL);
-    auto killed = std::chrono::steady_clock::now();
-    // One request waits out the time-out; tearing the failed load down waits
-    // up to a second for the watchdog thread.
-    ASSERT_EQ(loading.wait_for(kReplyTimeout + 4s), std::future_status::ready) << "the load hangs";
-    failed = !loading.get();
-    EXPECT_LT(std::chrono::steady_clock::now() - killed, kReplyTimeout + 2s);
-    ASSERT_TRUE(supplicant->start());
-  }
-  EXPECT_TRUE(failed) << "every load finished before the kill";
+  EXPECT_FALSE(load());
+  EXPECT_LT(std::chrono::steady_clock::now() - began, kReplyTimeout + 2s);
+  supplicant->stop(SIGKILL);
+  ASSERT_TRUE(supplicant->start());
   ASSERT_TRUE(eventually(load)) << "after a restart";
-  std::string document = xml(), last = "<wifiNetwork ssid=\"";
-  for (int i = 0; i < 15; ++i) last += "\xc3\xa9";
-  EXPECT_NE(document.find("numberNetworks=\"32\""), npos);
-  for (int i = 10; i < 42; ++i) EXPECT_NE(document.find(last + std::to_string(i) + "\""), npos) << i << document;
+  EXPECT_EQ(host()->networkDatabase()->count(), 32u);
+  for (int i = 10; i < 42; ++i) EXPECT_NE(find((name + std::to_string(i)).c_str()), nullptr) << i;
 }
 
-// Each thread mixes status queries, variable reads (a network, a variable,
-// its value) and discovery; every answer must be the one its request asked.
+// Threads read variables (a network, a variable, its value) at once; every
+// answer must be the one its request asked for.
 TEST_F(SupplicantTest, ThreadsGetTheRepliesToTheirOwnRequests) {
-  static const char* const variables[][3] = {
-      {"1", "priority", "5"}, {"2", "identity", "alice"}, {"2", "eap", "PEAP"}, {"3", "wep_tx_keyidx", "1"},
-      {"4", "disabled", "1"}, {"5", "ssid", "caf\xc3\xa9"}, {"6", "ssid", "say \"hi\""}, {"0", "key_mgmt", "NONE"},
+  const std::tuple<uint8_t, const char*, std::string> variables[] = {
+      {1, "priority", "5"}, {2, "identity", "alice"}, {2, "eap", "PEAP"}, {3, "wep_tx_keyidx", "1"},
+      {4, "disabled", "1"}, {5, "ssid", "caf\xc3\xa9"}, {6, "ssid", "say \"hi\""}, {0, "key_mgmt", "NONE"},
   };
-  std::atomic<int> rounds{0};
-  std::atomic<int> wrong{0};
+  std::atomic<int> rounds{0}, wrong{0};
   auto end = std::chrono::steady_clock::now() + 10s;
-  std::vector<std::thread> threads;
-  for (size_t t = 0; t < 8; ++t) {
-    threads.emplace_back([&, t] {
-      for (size_t i = t; std::chrono::steady_clock::now() < end; ++i, ++rounds) {
-        const char* const* variable = variables[i % std::size(variables)];
-        char value[128] = {}, **lines = nullptr;
-        uint8_t count = 0;
-        bool scanned = discoverNetworks(nullptr, kAdapter, &lines, 32, &count);
-        ::operator delete(lines);  // no access point on the loopback interface
-        wrong += getDaemonStatus(nullptr, kAdapter) != 8 || current() != "open" || (scanned && count != 0) ||
-                 !WifiDaemon::getInstance()->getNetworkVariable(kAdapter, static_cast<uint8_t>(std::atoi(variable[0])),
-                                                                variable[1], value, 128) ||
-                 std::string(value) != variable[2];
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
+  auto reads = [&](size_t i) {
+    for (char value[128]; std::chrono::steady_clock::now() < end; ++i, ++rounds) {
+      const auto& [id, name, expected] = variables[i % std::size(variables)];
+      wrong += !WifiDaemon::getInstance()->getNetworkVariable(kAdapter, id, name, value, 128) || value != expected;
+    }
+  };
+  std::vector<std::future<void>> threads;
+  for (size_t t = 0; t < 8; ++t) threads.push_back(std::async(std::launch::async, reads, t));
+  threads.clear();
   EXPECT_EQ(wrong, 0);
   EXPECT_GT(rounds, 80);
 }
