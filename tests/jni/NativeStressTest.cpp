@@ -9,12 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "core/WifiHostSettings.h"
 #include "jni/BWifiPlatformService.h"
 #include "model/Text.h"
-#include "orv/OrvTestClock.h"
 #include "platform/Crypt.h"
-#include "tests/daemon/DaemonScript.h"
+#include "tests/daemon/HostFixture.h"
 
 namespace {
 
@@ -82,13 +80,13 @@ std::vector<int> work(int id) {
   return failed;
 }
 
-TEST(NativeStress, SixteenThreadsKeepTheDatabaseConsistent) {
-  WifiHostSettings::destroyInstance();
-  orv_test::setClock(1000000);
-  script().reset().adapters({"wlan0"}).networks({"0\ts0\tany\t[CURRENT]", "1\ts1\tany", "2\ts2\tany", "3\ts3\tany"});
-  script().scanResults({}).status({"wpa_state=COMPLETED", "ssid=s0"}).nextNetworkId(9);
+using NativeStress = HostFixture;
+
+TEST_F(NativeStress, SixteenThreadsKeepTheDatabaseConsistent) {
   for (const char* operation : {"addNetwork", "removeNetwork", "setNetworkVariable", "saveConfig", "reloadConfig",
                                 "selectNetwork", "disconnectNetwork", "reconnect"}) script().result(operation, true);
+  load({"0\ts0\tany\t[CURRENT]", "1\ts1\tany", "2\ts2\tany", "3\ts3\tany"}, {"wpa_state=COMPLETED", "ssid=s0"});
+  script().nextNetworkId(9);
   std::vector<std::vector<int>> failed(16);
   std::vector<std::thread> threads;
   for (int id = 0; id < 16; ++id) threads.emplace_back([id, &failed] { failed[id] = work(id); });
@@ -99,7 +97,6 @@ TEST(NativeStress, SixteenThreadsKeepTheDatabaseConsistent) {
   std::vector<std::string> ssids;
   for (jobject s : Env::texts(CALL(getNetworkDatabaseSsids0, java.string("wlan0")))) ssids.push_back(Env::ascii(s));
   EXPECT_EQ((std::vector<std::string>{"s3", "s2", "s1", "s0"}), ssids);
-  orv_test::useSystemClock();
 }
 
 }  // namespace

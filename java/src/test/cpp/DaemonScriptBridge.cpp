@@ -69,8 +69,6 @@ LINES(adapters) LINES(networks) LINES(scanResults) LINES(status)
 
 BRIDGE(void, result)(JNIEnv* env, jclass, jstring name, jboolean value) { script().result(toUtf8(env, name), value); }
 
-BRIDGE(void, nextNetworkId)(JNIEnv*, jclass, jint id) { script().nextNetworkId(static_cast<uint8_t>(id)); }
-
 // Every recorded call, or with an operation name only that operation's, a line each.
 BRIDGE(jstring, calls)(JNIEnv* env, jclass, jstring operation) {
   std::string log;
@@ -105,10 +103,7 @@ BRIDGE(jint, registerNatives)(JNIEnv* env, jclass) {
   JNI_ENTRY(removeNetwork0) JNI_ENTRY(connectToNetwork0) JNI_ENTRY(disconnectFromNetwork0)
   JNI_ENTRY(roamNetworks0) JNI_ENTRY(saveHostSettings0) JNI_ENTRY(getDaemonStatus0)
   JNI_ENTRY(getNetworkStatus0) JNI_ENTRY(getCurrentNetwork0) JNI_ENTRY(unloadWifiSettings0)
-#undef JNI_ENTRY
   jclass service = env->FindClass("com/quorvel/platwifi/BWifiPlatformService");
-  if (service == nullptr || env->RegisterNatives(service, natives.data(), static_cast<jint>(natives.size())) != 0) {
-    return 0;
-  }
-  return static_cast<jint>(natives.size());
+  jint count = static_cast<jint>(natives.size());
+  return service != nullptr && env->RegisterNatives(service, natives.data(), count) == 0 ? count : 0;
 }

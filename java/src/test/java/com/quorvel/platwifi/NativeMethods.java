@@ -66,7 +66,10 @@ final class NativeMethods {
 
     private NativeMethods() {}
 
-    /** A fresh scripted daemon on adapter A listing these lines, current per the status; every operation succeeds. */
+    /**
+     * A fresh scripted daemon on adapter A listing these lines, current per
+     * the status; every operation succeeds, a new network gets the id 0.
+     */
     static void script(String current, String... networks) {
         BWifiPlatformService.unloadWifiSettings0();
         reset();
@@ -77,7 +80,6 @@ final class NativeMethods {
         status("wpa_state=COMPLETED", "ssid=" + current);
         List.of("addNetwork", "removeNetwork", "selectNetwork", "disconnectNetwork", "reconnect", "setNetworkVariable",
                 "setNetworkBssid", "saveConfig", "reloadConfig").forEach(operation -> result(operation, true));
-        nextNetworkId(9);
     }
 
     /** Calls a native; what it throws comes out as it is. */
@@ -99,7 +101,7 @@ final class NativeMethods {
         String[] strings = {adapter, ssid, "value"};  // adapter and network always come first
         Object[] arguments = new Object[types.length];
         for (int i = 0; i < types.length; i++) {
-            arguments[i] = types[i] != String.class ? (types[i] == byte.class ? (Object) (byte) 1 : (Object) 1)
+            arguments[i] = types[i] == byte.class ? (Object) (byte) 1 : types[i] == int.class ? (Object) 1
                     : i == nulled ? null : strings[Math.min(i, 2)];
         }
         Object answer = call(name, arguments);

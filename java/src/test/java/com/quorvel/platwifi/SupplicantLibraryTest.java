@@ -3,11 +3,11 @@ package com.quorvel.platwifi;
 import static com.quorvel.platwifi.BWifiPlatformService.*;
 import static com.quorvel.platwifi.NativeMethods.call;
 import static org.junit.jupiter.api.Assertions.*;
-import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
 import java.nio.charset.StandardCharsets;
 import java.nio.file.*;
-import org.junit.jupiter.api.*;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.condition.EnabledIfEnvironmentVariable;
 
 /**
  * The library with the supplicant backend on the real JVM, beside the
@@ -27,12 +27,9 @@ class SupplicantLibraryTest {
         {"getAuthentication0", "setAuthentication0", "wep", 2, 1, "auth_alg=OPEN"},
     };
 
-    @BeforeAll
-    static void needsItsOwnSupplicant() {
-        assumeTrue(CONFIG != null, "needs a supplicant: run through in-private-network with_supplicant");
-    }
-
+    /** Runs only through in-private-network with_supplicant, which names the supplicant's file. */
     @Test
+    @EnabledIfEnvironmentVariable(named = "WIRELESS_TEST_SUPPLICANT_CONFIG", matches = ".+")
     void settersChangeWhatSaveWritesAndTheNextLoadReads() throws Exception {
         String renamed = "w\\e \"p\"";
         for (Object[] row : ROWS) {

@@ -24,7 +24,6 @@ public final class DaemonScriptBridge {
     public static native void status(String... lines);
     /** The result of a data-less operation such as "addNetwork" or "saveConfig". */
     public static native void result(String operation, boolean value);
-    public static native void nextNetworkId(int networkId);
 
     /** The recorded calls of one operation, or of all with null, a line each. */
     public static native String calls(String operation);
