@@ -35,9 +35,8 @@ struct Env : JNIEnv {
     functions = &table;
   }
   jstring string(const std::string& ascii) { return reinterpret_cast<jstring>(&strings.emplace_back(ascii)); }
-  static std::string& text(jobject s) { return *reinterpret_cast<std::string*>(s); }
+  static std::string text(jobject s) { return s != nullptr ? *reinterpret_cast<std::string*>(s) : ""; }
   static std::vector<jobject>& texts(jobjectArray a) { return *reinterpret_cast<std::vector<jobject>*>(a); }
-  static std::string ascii(jobject s) { return s != nullptr ? text(s) : ""; }
 
   JNINativeInterface_ table{};
   std::deque<std::string> strings;
@@ -68,7 +67,7 @@ std::vector<int> work(int id) {
     CALL(getDaemonStatus0, a);
     if (id == 0) orv_test::advanceClock(5000);
     if (cycle % 16 == id % 16) CALL(roamNetworks0, a);
-    ok &= Env::ascii(CALL(getEAPIdentity0, a, own)) == std::to_string(cycle) &&
+    ok &= Env::text(CALL(getEAPIdentity0, a, own)) == std::to_string(cycle) &&
           CALL(getPriority0, a, own) == cycle + 1 && CALL(getPreSharedKey0, a, own) != nullptr;
     // Moves the current network around; removing it must forget it.
     ok &= CALL(setSsid0, a, own, renamed) && CALL(connectToNetwork0, a, renamed);
@@ -95,7 +94,7 @@ TEST_F(NativeStress, SixteenThreadsKeepTheDatabaseConsistent) {
 
   Env java;
   std::vector<std::string> ssids;
-  for (jobject s : Env::texts(CALL(getNetworkDatabaseSsids0, java.string("wlan0")))) ssids.push_back(Env::ascii(s));
+  for (jobject s : Env::texts(CALL(getNetworkDatabaseSsids0, java.string("wlan0")))) ssids.push_back(Env::text(s));
   EXPECT_EQ((std::vector<std::string>{"s3", "s2", "s1", "s0"}), ssids);
 }
 

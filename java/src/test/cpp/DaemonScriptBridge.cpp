@@ -46,11 +46,11 @@ jstring crypt(JNIEnv* env, jstring input, int (*call)(ErrorHandler*, const char*
   return failed == 0 ? jni::newString(env, output) : nullptr;
 }
 
-// The JNI descriptor of a native's C type; every array the natives make holds strings.
+// The JNI descriptor of a native's C type: the natives take and give booleans,
+// bytes, ints, strings and arrays of strings.
 template <typename T>
-const char* const code = std::is_same_v<T, jboolean> ? "Z" : std::is_same_v<T, jbyte> ? "B"
-                         : std::is_same_v<T, jint> ? "I" : std::is_same_v<T, jstring> ? "Ljava/lang/String;"
-                         : std::is_same_v<T, jobjectArray> ? "[Ljava/lang/String;" : "?";
+const char* const code = std::is_same_v<T, jboolean> ? "Z" : std::is_same_v<T, jbyte> ? "B" : std::is_same_v<T, jint> ? "I"
+                         : std::is_same_v<T, jstring> ? "Ljava/lang/String;" : "[Ljava/lang/String;";
 
 template <typename Result, typename... Arguments>
 JNINativeMethod native(const char* name, Result (*function)(JNIEnv*, jclass, Arguments...)) {

@@ -64,8 +64,6 @@ final class NativeMethods {
         return UNLOADED.getOrDefault(name, type == int.class ? 0 : type == boolean.class ? false : null);
     }
 
-    private NativeMethods() {}
-
     /**
      * A fresh scripted daemon on adapter A listing these lines, current per
      * the status; every operation succeeds, a new network gets the id 0.

@@ -6,8 +6,7 @@ import static com.quorvel.platwifi.testing.DaemonScriptBridge.*;
 import static org.junit.jupiter.api.Assertions.*;
 
 import java.util.*;
-import org.junit.jupiter.api.BeforeEach;
-import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.*;
 
 /**
  * The natives on the real JVM against the test build of the library, whose
@@ -23,11 +22,6 @@ class ScriptedLibraryTest {
         assertArrayEquals(new String[] {HOME, OFFICE}, getNetworkDatabaseSsids0(A));
     }
 
-    @Test
-    void everyCFunctionHasTheTypesOfItsJavaDeclaration() {
-        assertEquals(NATIVES.size(), registerNatives());
-    }
-
     /** The value of the row as its setter takes it: secrets encrypted, afresh on every call. */
     private static Object sent(Parameter p) {
         return p.kind() == Kind.SECRET ? encrypt((String) p.value()) : p.value();
@@ -40,7 +34,8 @@ class ScriptedLibraryTest {
     }
 
     @Test
-    void parameterSettersReportChangesAndGettersReadThem() {
+    void parameterNativesHaveTheirCTypesAndReachTheirFields() {
+        assertEquals(NATIVES.size(), registerNatives(), "natives registered by the descriptors of their C types");
         // A network not in the database reads as if there were none.
         NATIVES.keySet().stream().filter(n -> n.matches("[gs]et.*") && NATIVES.get(n).getParameterCount() > 1)
                 .forEach(n -> assertEquals(unloadedAnswer(n), callOn(n, A, "-", -1), n));
@@ -67,19 +62,14 @@ class ScriptedLibraryTest {
                         call(p.setter(), A, OFFICE, (Object) null), read(p, OFFICE)), p.setter());
             }
         }
-    }
-
-    @Test
-    void numbersCiphersAndWepKeysConvertAsTheirNativesSay() {
-        // 8-bit arguments: their unsigned low byte (the two apart, so that
-        // crossed wiring shows); broadcast is exactly 1.
-        for (int[] step : new int[][] {{300, 44}, {200, 200}, {-1, 255}}) {
-            assertTrue(setPriority0(A, OFFICE, (byte) step[0]) && setNetworkMode0(A, OFFICE, (byte) (step[0] - 1)));
-            assertEquals(List.of(step[1], step[1] - 1), List.of(getPriority0(A, OFFICE), getNetworkMode0(A, OFFICE)));
-        }
-        for (int broadcast : new int[] {1, 2, 257, -1, 0}) {
-            assertTrue(setSsidBroadcasted0(A, OFFICE, (byte) broadcast));
-            assertEquals((byte) broadcast == 1, getSsidBroadcasted0(A, OFFICE), "broadcast " + broadcast);
+        // 8-bit arguments: their unsigned low byte, the mode one below the
+        // priority so that crossed wiring shows; broadcast is exactly 1.
+        for (int[] step : new int[][] {{300, 44}, {1, 1}, {200, 200}, {257, 1}, {-1, 255}, {2, 2}}) {
+            byte in = (byte) step[0];
+            assertTrue(setPriority0(A, OFFICE, in) && setNetworkMode0(A, OFFICE, (byte) (in - 1))
+                    && setSsidBroadcasted0(A, OFFICE, in), "" + in);
+            assertEquals(List.of(step[1], (step[1] + 255) % 256, step[1] == 1), List.of(getPriority0(A, OFFICE),
+                    getNetworkMode0(A, OFFICE), getSsidBroadcasted0(A, OFFICE)), "" + step[0]);
         }
         // WEP keys: always four slots, "" where no key is set; indexes beyond 0..3 are refused.
         assertTrue(setWepKey0(A, OFFICE, 2, "0123456789"));
