@@ -1,11 +1,14 @@
 // Natives of com.quorvel.platwifi.testing.DaemonScriptBridge: lets the Java
-// tests script the test backend, read its call log, drive the runtime clock
-// and use Crypt. Linked only into the test build of the library.
+// tests script the test backend, read its call log, fix the runtime clock,
+// use Crypt and register the natives of BWifiPlatformService by their C
+// types. Linked only into the test build of the library.
 #include <jni.h>
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
+#include "jni/BWifiPlatformService.h"
 #include "jni/JavaFrame.h"
 #include "model/Text.h"
 #include "orv/OrvTestClock.h"
@@ -25,21 +28,12 @@ std::string toUtf8(JNIEnv* env, jstring value) {
 
 std::vector<std::string> toLines(JNIEnv* env, jobjectArray array) {
   std::vector<std::string> lines;
-  jsize length = env->GetArrayLength(array);
-  for (jsize i = 0; i < length; ++i) {
+  for (jsize i = 0; i < env->GetArrayLength(array); ++i) {
     auto element = static_cast<jstring>(env->GetObjectArrayElement(array, i));
     lines.push_back(toUtf8(env, element));
     env->DeleteLocalRef(element);
   }
   return lines;
-}
-
-jobjectArray toJava(JNIEnv* env, const std::vector<std::string>& lines) {
-  jobjectArray array = jni::newStringArray(env, static_cast<jsize>(lines.size()));
-  for (size_t i = 0; array != nullptr && i < lines.size(); ++i) {
-    if (!jni::setStringElement(env, array, static_cast<jsize>(i), lines[i].c_str())) return nullptr;
-  }
-  return array;
 }
 
 // Crypt with a handler that raises IllegalStateException; null on failure.
@@ -50,6 +44,18 @@ jstring crypt(JNIEnv* env, jstring input, int (*call)(ErrorHandler*, const char*
   int failed = call(holder.handler(), text.c_str(), &output);
   text::Owned owned(output);
   return failed == 0 ? jni::newString(env, output) : nullptr;
+}
+
+// The JNI descriptor of a native's C type: the natives take and give booleans,
+// bytes, ints, strings and arrays of strings.
+template <typename T>
+const char* const code = std::is_same_v<T, jboolean> ? "Z" : std::is_same_v<T, jbyte> ? "B" : std::is_same_v<T, jint> ? "I"
+                         : std::is_same_v<T, jstring> ? "Ljava/lang/String;" : "[Ljava/lang/String;";
+
+template <typename Result, typename... Arguments>
+JNINativeMethod native(const char* name, Result (*function)(JNIEnv*, jclass, Arguments...)) {
+  static const std::string descriptor = "(" + (std::string() + ... + code<Arguments>) + ")" + code<Result>;
+  return {const_cast<char*>(name), const_cast<char*>(descriptor.c_str()), reinterpret_cast<void*>(function)};
 }
 
 }  // namespace
@@ -63,11 +69,13 @@ LINES(adapters) LINES(networks) LINES(scanResults) LINES(status)
 
 BRIDGE(void, result)(JNIEnv* env, jclass, jstring name, jboolean value) { script().result(toUtf8(env, name), value); }
 
-BRIDGE(void, nextNetworkId)(JNIEnv*, jclass, jint id) { script().nextNetworkId(static_cast<uint8_t>(id)); }
-
-// Every recorded call, or with an operation name only that operation's.
-BRIDGE(jobjectArray, calls)(JNIEnv* env, jclass, jstring operation) {
-  return toJava(env, operation == nullptr ? script().calls() : script().calls(toUtf8(env, operation)));
+// Every recorded call, or with an operation name only that operation's, a line each.
+BRIDGE(jstring, calls)(JNIEnv* env, jclass, jstring operation) {
+  std::string log;
+  for (const std::string& call : operation == nullptr ? script().calls() : script().calls(toUtf8(env, operation))) {
+    log += call + "\n";
+  }
+  return jni::newString(env, log.c_str());
 }
 
 BRIDGE(void, clearCalls)(JNIEnv*, jclass) { script().clearCalls(); }
@@ -75,4 +83,27 @@ BRIDGE(void, clearCalls)(JNIEnv*, jclass) { script().clearCalls(); }
 BRIDGE(jstring, encrypt)(JNIEnv* env, jclass, jstring text) { return crypt(env, text, &Crypt::encrypt); }
 BRIDGE(jstring, decrypt)(JNIEnv* env, jclass, jstring text) { return crypt(env, text, &Crypt::decrypt); }
 BRIDGE(void, setClock)(JNIEnv*, jclass, jlong millis) { orv_test::setClock(static_cast<uint64_t>(millis)); }
-BRIDGE(void, advanceClock)(JNIEnv*, jclass, jlong millis) { orv_test::advanceClock(static_cast<uint64_t>(millis)); }
+
+// RegisterNatives finds a method by name and descriptor, so it refuses (with
+// NoSuchMethodError) a C function whose types the Java declaration does not match.
+BRIDGE(jint, registerNatives)(JNIEnv* env, jclass) {
+  std::vector<JNINativeMethod> natives;
+#define JNI_ENTRY(Native) natives.push_back(native(#Native, &JNI_NAME(Native)));
+#define JNI_NUMBER_GETTER(Native, Result, Getter, Failure) JNI_ENTRY(Native)
+#define JNI_NUMBER_SETTER(Native, Value, Setter, Convert) JNI_ENTRY(Native)
+#define JNI_TEXT_GETTER(Native, Field) JNI_ENTRY(Native)
+#define JNI_TEXT_SETTER(Native, Field) JNI_ENTRY(Native)
+#define JNI_SECRET_GETTER(Native, Field) JNI_ENTRY(Native)
+#define JNI_SECRET_SETTER(Native, Field) JNI_ENTRY(Native)
+#include "jni/NetworkParameterNatives.def"
+  JNI_ENTRY(getSupportedEncrytptionMethods0) JNI_ENTRY(setEncryption0)
+  JNI_ENTRY(getWepKeys0) JNI_ENTRY(setWepKey0)
+  JNI_ENTRY(discoverNetworks0) JNI_ENTRY(isWifiEnabled0) JNI_ENTRY(hashCACertificates0)
+  JNI_ENTRY(getWifiAdapters0) JNI_ENTRY(getNetworkDatabaseSsids0) JNI_ENTRY(addNetwork0)
+  JNI_ENTRY(removeNetwork0) JNI_ENTRY(connectToNetwork0) JNI_ENTRY(disconnectFromNetwork0)
+  JNI_ENTRY(roamNetworks0) JNI_ENTRY(saveHostSettings0) JNI_ENTRY(getDaemonStatus0)
+  JNI_ENTRY(getNetworkStatus0) JNI_ENTRY(getCurrentNetwork0) JNI_ENTRY(unloadWifiSettings0)
+  jclass service = env->FindClass("com/quorvel/platwifi/BWifiPlatformService");
+  jint count = static_cast<jint>(natives.size());
+  return service != nullptr && env->RegisterNatives(service, natives.data(), count) == 0 ? count : 0;
+}

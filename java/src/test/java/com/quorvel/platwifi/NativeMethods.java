@@ -2,13 +2,8 @@ package com.quorvel.platwifi;
 
 import static com.quorvel.platwifi.testing.DaemonScriptBridge.*;
 
-import java.io.IOException;
-import java.io.InputStream;
-import java.lang.invoke.MethodType;
 import java.lang.reflect.*;
-import java.nio.charset.StandardCharsets;
 import java.util.*;
-import java.util.stream.Collectors;
 
 /** The natives of BWifiPlatformService: found by reflection, called by name, and tabled. */
 final class NativeMethods {
@@ -25,33 +20,26 @@ final class NativeMethods {
     /** How a setter answers the same value twice. */
     enum Kind { ONCE, ALWAYS, SECRET }
 
-    /**
-     * A per-network parameter: its getter and setter (either may be absent),
-     * the value the scripted tests set (plain text for secrets), what the
-     * getter then reads, and what it reads for an unknown network.
-     */
-    record Parameter(String getter, String setter, Object value, Object stored, Object missing, Kind kind) {
-        Parameter(String name, String value, Kind kind) {
-            this("get" + name + "0", "set" + name + "0", value, value, null, kind);
+    /** A per-network parameter and the value the scripted tests set (plain text for secrets). */
+    record Parameter(String getter, String setter, Object value, Kind kind) {
+        Parameter(String name, Object value, Kind kind) {
+            this("get" + name + "0", "set" + name + "0", value, kind);
         }
     }
 
-    /** The 59 parameter natives (getNetworkStatus0 rides along with its setter). */
+    /**
+     * The parameters a setter changes and a getter reads (getNetworkStatus0
+     * rides along with its setter); the 8-bit ones and the ciphers convert
+     * their values and are ScriptedLibraryTest's own matter.
+     */
     static final List<Parameter> PARAMETERS = new ArrayList<>(List.of(
-            new Parameter("getStrength0", "setSignalStrength0", 37, 37, 0, Kind.ALWAYS),
-            new Parameter("getChannel0", null, null, null, 0, Kind.ONCE),
-            new Parameter("getNetworkMode0", "setNetworkMode0", (byte) 0, 0, 2, Kind.ONCE),
-            new Parameter("getNetworkStatus0", "setNetworkStatus0", 3, 3, 0, Kind.ALWAYS),
-            new Parameter("getPriority0", "setPriority0", (byte) 7, 7, 0, Kind.ONCE),
-            new Parameter("getSsidBroadcasted0", "setSsidBroadcasted0", (byte) 1, true, false, Kind.ALWAYS),
-            new Parameter("getSupportedEncrytptionMethods0", "setEncryption0", 6, 6, 0, Kind.ONCE),
-            new Parameter("getWepKeys0", "setWepKey0", null, null, List.of("", "", "", ""), Kind.ONCE),
-            new Parameter(null, "setSsid0", null, null, null, Kind.ONCE),
-            new Parameter("getBssid0", "setPreferredBssid0", "00:11:22:33:44:55", "00:11:22:33:44:55", null, Kind.ONCE)));
+            new Parameter("getStrength0", "setSignalStrength0", 37, Kind.ALWAYS),
+            new Parameter("NetworkStatus", 3, Kind.ALWAYS),
+            new Parameter("getBssid0", "setPreferredBssid0", "00:11:22:33:44:55", Kind.ONCE)));
 
     static {
-        Map.of("KeyManagement", 4, "Protocol", 2, "Authentication", 3, "EAPMethod", 32, "WepIndex", 1).forEach((name, value)
-                -> PARAMETERS.add(new Parameter("get" + name + "0", "set" + name + "0", value, value, 0, Kind.ONCE)));
+        Map.of("KeyManagement", 4, "Protocol", 2, "Authentication", 3, "EAPMethod", 32, "WepIndex", 1)
+                .forEach((name, value) -> PARAMETERS.add(new Parameter(name, value, Kind.ONCE)));
         for (String text : List.of("EAPIdentity", "EAPAnonymousIdentity", "CACertificate", "CACertificateDir",
                 "ClientCertificate", "PrivateKeyFile", "TunnelPhase1", "TunnelPhase2", "CACertificate2",
                 "CACertificateDir2", "ClientCertificate2", "PrivateKeyFile2")) {
@@ -62,9 +50,24 @@ final class NativeMethods {
         }
     }
 
-    private NativeMethods() {}
+    /**
+     * What a native answers without a database, or for a network not in it:
+     * the zero of its type but for these. An unknown network counts as
+     * removed and as disconnected; with nothing changed nothing needed saving.
+     */
+    static final Map<String, Object> UNLOADED = Map.of("getNetworkMode0", 2, "getWepKeys0", List.of("", "", "", ""),
+            "getWifiAdapters0", List.of(), "getNetworkDatabaseSsids0", List.of(), "removeNetwork0", true,
+            "disconnectFromNetwork0", true, "saveHostSettings0", true, "unloadWifiSettings0", true);
 
-    /** A fresh scripted daemon on adapter A listing these lines, current per the status; every operation succeeds. */
+    static Object unloadedAnswer(String name) {
+        Class<?> type = NATIVES.get(name).getReturnType();
+        return UNLOADED.getOrDefault(name, type == int.class ? 0 : type == boolean.class ? false : null);
+    }
+
+    /**
+     * A fresh scripted daemon on adapter A listing these lines, current per
+     * the status; every operation succeeds, a new network gets the id 0.
+     */
     static void script(String current, String... networks) {
         BWifiPlatformService.unloadWifiSettings0();
         reset();
@@ -75,24 +78,6 @@ final class NativeMethods {
         status("wpa_state=COMPLETED", "ssid=" + current);
         List.of("addNetwork", "removeNetwork", "selectNetwork", "disconnectNetwork", "reconnect", "setNetworkVariable",
                 "setNetworkBssid", "saveConfig", "reloadConfig").forEach(operation -> result(operation, true));
-        nextNetworkId(9);
-    }
-
-    /** "(Ljava/lang/String;B)Z" and the like; null for none. An instance method is marked. */
-    static String descriptor(Method method) {
-        if (method == null) return null;
-        String descriptor =
-                MethodType.methodType(method.getReturnType(), method.getParameterTypes()).toMethodDescriptorString();
-        return Modifier.isStatic(method.getModifiers()) ? descriptor : "instance " + descriptor;
-    }
-
-    /** natives.txt: the descriptors the C declarations are tested against too. */
-    static Map<String, String> listedDescriptors() throws IOException {
-        try (InputStream in = NativeMethods.class.getResourceAsStream("natives.txt")) {
-            return new String(in.readAllBytes(), StandardCharsets.UTF_8).lines()
-                    .filter(line -> !line.isBlank() && !line.startsWith("#")).map(line -> line.trim().split(" "))
-                    .collect(Collectors.toMap(parts -> parts[0], parts -> parts[1], (a, b) -> a + " and " + b));
-        }
     }
 
     /** Calls a native; what it throws comes out as it is. */
@@ -114,7 +99,7 @@ final class NativeMethods {
         String[] strings = {adapter, ssid, "value"};  // adapter and network always come first
         Object[] arguments = new Object[types.length];
         for (int i = 0; i < types.length; i++) {
-            arguments[i] = types[i] != String.class ? (types[i] == byte.class ? (Object) (byte) 1 : (Object) 1)
+            arguments[i] = types[i] == byte.class ? (Object) (byte) 1 : types[i] == int.class ? (Object) 1
                     : i == nulled ? null : strings[Math.min(i, 2)];
         }
         Object answer = call(name, arguments);

@@ -3,7 +3,8 @@ package com.quorvel.platwifi.testing;
 /**
  * Scripts the test backend of the test build of the library: what the daemon
  * answers, and the log of every call made to it ("operation(arg, arg)", null
- * shown as "null"). Also drives the runtime clock and reaches Crypt. These
+ * shown as "null"). Also fixes the runtime clock, reaches Crypt and
+ * registers the natives of BWifiPlatformService by their C types. These
  * natives exist only in the test build; against the product library every
  * call throws {@link UnsatisfiedLinkError}.
  */
@@ -23,17 +24,18 @@ public final class DaemonScriptBridge {
     public static native void status(String... lines);
     /** The result of a data-less operation such as "addNetwork" or "saveConfig". */
     public static native void result(String operation, boolean value);
-    public static native void nextNetworkId(int networkId);
 
-    /** The recorded calls of one operation, or of all with null. */
-    public static native String[] calls(String operation);
+    /** The recorded calls of one operation, or of all with null, a line each. */
+    public static native String calls(String operation);
     public static native void clearCalls();
 
     /** Crypt of the library; null (and a pending IllegalStateException) on failure. */
     public static native String encrypt(String plainText);
     public static native String decrypt(String cipherText);
 
-    /** From now on the runtime clock reads {@code millis} until moved. */
+    /** From now on the runtime clock reads {@code millis}. */
     public static native void setClock(long millis);
-    public static native void advanceClock(long millis);
+
+    /** Registers every C function of the class under the descriptor of its C types; how many. */
+    public static native int registerNatives();
 }
