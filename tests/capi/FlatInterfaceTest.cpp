@@ -1,6 +1,3 @@
-#include <functional>
-#include <tuple>
-
 #include "tests/daemon/HostFixture.h"
 #include "tests/report/ReportSupport.h"
 #include "wireless/wireless.h"
@@ -26,27 +23,25 @@ TEST_F(FlatInterfaceTest, DiscoverNetworksFillsTheCallersCapacity) {
   EXPECT_EQ(script().calls(), (Calls{"scan(wlan0)", "scan(wlan1)", "getScanLines(wlan1, 4)"}));  // the backend alone
 }
 
+// What the operations do is the host settings' concern; here, that the
+// adapter and the network reach the daemon and its answer comes back.
 TEST_F(FlatInterfaceTest, OperationsPassArgumentsAndResultsThrough) {
-  // The daemon operation scripted, the call, and that operation's calls
-  // when it succeeds.
-  const std::tuple<const char*, std::function<bool()>, const char*> rows[] = {
-      {"selectNetwork", [] { return connectToNetwork(nullptr, "wlan1", "office"); }, "selectNetwork(wlan1, 4)"},
-      {"disconnectNetwork", [] { return disconnectFromNetwork(nullptr, "wlan1", "office"); }, "disconnectNetwork(wlan1, 4)"},
-      {"reconnect", [] { return roamNetworks(nullptr, "wlan1"); }, "reconnect(wlan1)"},
-      {"addNetwork", [] { return addWifiNetwork(nullptr, "wlan1", "new"); }, "addNetwork(wlan1, new)"},
-      {"removeNetwork", [] { return removeWifiNetwork(nullptr, "wlan1", "office"); }, "removeNetwork(wlan1, 4)"},
-      {"saveConfig", [] { return saveWifiHostSettings(nullptr, "ignored"); }, "saveConfig(wlan0)"},
-  };
   for (bool result : {false, true}) {
-    for (const auto& [operation, call, daemonCall] : rows) {
-      SCOPED_TRACE(std::string(operation) + (result ? " succeeding" : " failing"));
-      load({});
-      report_test::addRecord(host, "office")->setNetworkId(4);
-      script().result("disconnectNetwork", true).result(operation, result);
-      EXPECT_EQ(call(), result);
-      if (result) { EXPECT_EQ(script().calls(operation), Calls{daemonCall}); }
+    load({});
+    report_test::addRecord(host, "office")->setNetworkId(4);
+    for (const char* operation : {"selectNetwork", "disconnectNetwork", "reconnect", "addNetwork", "saveConfig", "removeNetwork"}) {
+      script().result(operation, result);
     }
+    EXPECT_EQ((std::vector<bool>{connectToNetwork(nullptr, "wlan1", "office"), disconnectFromNetwork(nullptr, "wlan1", "office"),
+                                 roamNetworks(nullptr, "wlan1"), addWifiNetwork(nullptr, "wlan1", "new"),
+                                 saveWifiHostSettings(nullptr, "ignored"), removeWifiNetwork(nullptr, "wlan1", "office")}),
+              std::vector<bool>(6, result));
   }
+  EXPECT_EQ(script().calls(),
+            (Calls{"selectNetwork(wlan1, 4)", "disconnectNetwork(wlan1, 4)", "disconnectNetwork(wlan1, 0)",
+                   "setNetworkVariable(wlan1, 4, disabled, 0)", "reconnect(wlan1)", "addNetwork(wlan1, new)",
+                   "setNetworkVariable(wlan0, 0, ssid, new)", "setNetworkVariable(wlan0, 4, ssid, office)",
+                   "saveConfig(wlan0)", "reloadConfig(wlan0)", "removeNetwork(wlan1, 4)"}));
 }
 
 TEST_F(FlatInterfaceTest, AnswersAreCopiesFromTheHostSettingsUntilStopped) {

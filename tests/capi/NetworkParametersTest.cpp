@@ -6,19 +6,6 @@ namespace {
 
 class NetworkParametersTest : public HostFixture {
  protected:
-  // A loaded host with one network "office" whose every field a row below
-  // sets holds another value.
-  WifiNetwork* freshOffice() {
-    load({});
-    WifiNetwork* net = report_test::addRecord(host, "office");
-    net->setSsidBroadcasted(true);
-    net->setPairwise(CIPHER_TKIP | CIPHER_WEP40);
-    net->setGroup(CIPHER_TKIP | CIPHER_WEP40);
-    for (uint32_t i = 0; i < WEP_KEY_COUNT; ++i) net->setWepKey(i, "old key");
-    report_test::fillTexts(net, "old");
-    return net;
-  }
-
   // The fields with the changes "Field=value;..." made.
   static Fields changed(Fields fields, const char* changes) {
     forEachEntry(changes, [&](const std::string& field, const std::string& value) { fields[field] = value; });
@@ -37,17 +24,17 @@ TEST_F(NetworkParametersTest, EachKeyConvertsItsValueAndSetsOnlyItsFields) {
   // it changes as "Field=value;..." (none: the value is refused and reported
   // to the handler).
   const char* const rows[][3] = {
-      {"authentication", "3", "Authentication=3"}, {"bssid", "", "Bssid=\"\""} /* passed on as it is */,
-      {"channel", "11abc", "Channel=11"}, {"clientCertificate", "/c1", "ClientCertificate=\"/c1\""},
+      {"authentication", "1", "Authentication=1"}, {"bssid", "", "Bssid=\"\""} /* passed on as it is */,
+      {"channel", "12abc", "Channel=12"}, {"clientCertificate", "/c1", "ClientCertificate=\"/c1\""},
       {"clientCertificate2", "/c2", "ClientCertificate2=\"/c2\""}, {"CACertificateFile", "/f", "CaCertificateFile=\"/f\""},
       {"CACertificateDir", "/d", "CaCertificateDir=\"/d\""}, {"CACertificateFile2", "/f2", "CaCertificateFile2=\"/f2\""},
       {"CACertificateDir2", "/d2", "CaCertificateDir2=\"/d2\""}, {"eapIdentity", "alice", "EapIdentity=\"alice\""},
       {"eapAnonymousIdentity", "anon", "EapAnonymousIdentity=\"anon\""}, {"eap", "2", "EapMethod=2"},
       {"eapPassword", "@eap secret", "EapPassword=\"eap secret\""}, {"encryption", "6", "Pairwise=4;Group=2"},
       {"encryption", "16", "Group=16"}, {"encryption", "1", "Pairwise=1"}, {"encryption", "10", "Pairwise=10;Group=10"},
-      {"encryption", "garbage", "Pairwise=0;Group=0"}, {"index", "3", "WepIndex=3"}, {"key1", "k1", "WepKey0=\"k1\""},
+      {"encryption", "garbage", "Pairwise=0;Group=0"}, {"index", "2", "WepIndex=2"}, {"key1", "k1", "WepKey0=\"k1\""},
       {"key2", "k2", "WepKey1=\"k2\""}, {"key3", "k3", "WepKey2=\"k3\""}, {"key4", "k4", "WepKey3=\"k4\""},
-      {"key2", "", "WepKey1=<null>"}, {"key_mgmt", "4", "KeyManagement=4"}, {"mode", "256", "Mode=0"} /* low 8 bits */,
+      {"key4", "", "WepKey3=<null>"}, {"key_mgmt", "4", "KeyManagement=4"}, {"mode", "256", "Mode=0"} /* low 8 bits */,
       {"phase1", "peaplabel=1", "Phase1=\"peaplabel=1\""}, {"phase2", "auth=PAP", "Phase2=\"auth=PAP\""},
       {"priority", "-5", "Priority=-5"}, {"protocol", "2", "Protocol=2"}, {"psk", "@pre shared", "PreSharedKey=\"pre shared\""},
       {"psk", "", "PreSharedKey=<null>"}, {"psk", "not encrypted", ""}, {"privateKeyFile", "/k1", "PrivateKeyFile=\"/k1\""},
@@ -57,7 +44,8 @@ TEST_F(NetworkParametersTest, EachKeyConvertsItsValueAndSetsOnlyItsFields) {
   };
   for (const auto& [key, given, changes] : rows) {
     SCOPED_TRACE(std::string(key) + "=" + given);
-    WifiNetwork* net = freshOffice();
+    load({});
+    WifiNetwork* net = report_test::addFullRecord(host, "office");
     Fields expected = changed(fieldsOf(*net), changes);
     ASSERT_EQ(expected == fieldsOf(*net), *changes == '\0') << "a row that would pass without the call";
     std::string value = given[0] == '@' ? report_test::crypt(true, given + 1) : given;
@@ -72,9 +60,10 @@ TEST_F(NetworkParametersTest, SkippedKeysNullValuesAndUnknownNetworks) {
   // Unknown keys, keys in another case, no key and "ssid" (the lookup key)
   // are skipped, and the keys after them still apply; a null value reads
   // as 0 or no text.
-  WifiNetwork* net = freshOffice();
+  load({});
+  WifiNetwork* net = report_test::addFullRecord(host, "office");
   net->setSsidBroadcasted(false);
-  Fields expected = changed(fieldsOf(*net), "Bssid=<null>;PreSharedKey=<null>;Pairwise=0;Group=0;SsidBroadcasted=1");
+  Fields expected = changed(fieldsOf(*net), "Bssid=<null>;PreSharedKey=<null>;Channel=0;Pairwise=0;Group=0;SsidBroadcasted=1");
   EXPECT_TRUE(apply("office", {"unknown", "", "Channel", "PSK", "ssid", "SSID", nullptr, "channel ", "encryptio", "bssid",
                                "channel", "psk", "encryption", "ssidBroadcasted"},
                     {"9", "9", "9", "9", "renamed", "renamed", "9", "9", "9", nullptr, nullptr, nullptr, nullptr, "true"}));

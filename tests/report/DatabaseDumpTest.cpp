@@ -17,7 +17,7 @@ std::string dumpOf(WifiHostSettings* settings) {
 
 using DatabaseDumpTest = HostFixture;
 
-// The EAP and certificate lines of a record whose text field i holds "t<i>".
+// The EAP and certificate lines of a full record.
 const std::string kEapLines =
     "\tEAP Identity                  : t3\n\tEAP Anonymous Identity        : t4\n"
     "\tEAP Password                  : t5\n\tOuter Private Key Password    : t10\n"
@@ -28,30 +28,15 @@ const std::string kEapLines =
     "\tInner CA Certificate Path     : t14\n\tInner Client Certificate      : t15\n"
     "\tInner Private Key File        : t16\n";
 
-// A record with every field set, and one with only its mode, a second WEP
-// key and a protocol bit no word stands for.
+// A full record, and one with only its mode, a second WEP key and a
+// protocol bit no word stands for.
 TEST_F(DatabaseDumpTest, RecordsAndStateLineForLine) {
   load({});
   WifiNetwork* zero = report_test::addRecord(host, "zero");
   zero->setMode(NETWORK_MODE_MANAGED);
   zero->setWepKey(1, "w1");  // no WEP lines without a first key
   zero->setProtocol(4);
-  WifiNetwork* full = report_test::addRecord(host, "full");
-  full->setChannel(11);
-  full->setStrength(-3);
-  full->setSsidBroadcasted(true);
-  full->setPriority(7);
-  full->setMode(NETWORK_MODE_ADHOC);
-  full->setProtocol(3);
-  full->setKeyManagement(31);
-  full->setPairwise(7);
-  full->setGroup(27);
-  full->setEapMethod(2047);
-  full->setAuthentication(3);
-  report_test::fillTexts(full, "t");
-  full->setWepKey(0, "w0");
-  full->setWepKey(3, "w3");
-  full->setWepIndex(3);
+  report_test::addFullRecord(host, "full");
   // The last lines: the current network and the stored state, which the
   // dump does not ask for again.
   script().status({"ssid=zero", "wpa_state=4WAY_HANDSHAKE"});
@@ -59,7 +44,7 @@ TEST_F(DatabaseDumpTest, RecordsAndStateLineForLine) {
   script().clearCalls();
   EXPECT_EQ(dumpOf(host),
             "Network Database: \n\tNetwork SSID    : full\n\tNetwork BSSID   : t1\n\tChannel         : 11\n"
-            "\tStrength        : -3\n\tSSID Broadcast  : yes\n\tPriority        : 7\n\tNetwork Mode    : ADHOC\n"
+            "\tStrength        : -3\n\tSSID Broadcast  : yes\n\tPriority        : -1\n\tNetwork Mode    : ADHOC\n"
             "\tProtocol        : WPA RSN\n\tKeyManagement   : NONE WPA_EAP WPA_PSK WPA_NONE IEEE8021X\n"
             "\tPairwise        : TKIP CCMP NONE\n\tGroup           : TKIP WEP104 WEP40\n"
             "\tEAP Modes       : TLS PEAP TTLS MD5 LEAP MSCHAPV2 GTC OTP PSK FAST PAX\n\tAUTH_ALG        : LEAP\n"

@@ -7,10 +7,9 @@ namespace {
 
 using namespace report_test;
 
-// The EAP block of a record whose text field number i holds "t<i>", but for
-// the null inner private key password.
+// The EAP block of a full record without its inner private key password.
 const std::string kEapBlock =
-    " eap=\"2\" eapIdentity=\"t3\" eapAnonymousIdentity=\"t4\" eapPassword=\"t5\""
+    " eap=\"2047\" eapIdentity=\"t3\" eapAnonymousIdentity=\"t4\" eapPassword=\"t5\""
     " CACertificateFile=\"t6\" CACertificateDir=\"t7\" clientCertificate=\"t8\" privateKeyFile=\"t9\""
     " privateKeyPassword=\"t10\" phase1=\"t11\" phase2=\"t12\" CACertificateFile2=\"t13\""
     " CACertificateDir2=\"t14\" clientCertificate2=\"t15\" privateKeyFile2=\"t16\""
@@ -48,23 +47,23 @@ TEST_F(HostSettingsXmlTest, SummaryCarriesTheStateAndPutsNetworksOnOneLine) {
 }
 
 TEST_F(HostSettingsXmlTest, FullFormClassifiesEachSecurityKindAndEncryptsItsSecrets) {
-  // Every record holds WEP keys, every text and, where a row says so, a
-  // pre-shared key; only what its kind uses may show.
-  const std::string wepKeys = " key1=\"k0\" key2=\"\" key3=\"k2\" key4=\"\" index=\"1\"";
+  // Every record is full but for the inner private key password and, where
+  // a row says so, the pre-shared key; only what its kind uses may show.
+  const std::string wepKeys = " key1=\"w0\" key2=\"\" key3=\"\" key4=\"w3\" index=\"4\"";
   // A case, protocol, key management, pairwise and group ciphers, whether a
   // pre-shared key is set, and the document from <wifiSecuritySupported to
   // </wifiSecurityConfiguration>.
   const std::tuple<const char*, uint32_t, uint32_t, uint32_t, uint32_t, bool, std::string> rows[] = {
       {"WEP without IEEE8021X: no EAP block; index counts from 1", 3, KEY_MGMT_NONE, 0, CIPHER_WEP104, true,
-       oneKind("wep", " protocol=\"3\" authentication=\"2\" encryption=\"8\" key_mgmt=\"1\"" + wepKeys)},
+       oneKind("wep", " protocol=\"3\" authentication=\"3\" encryption=\"8\" key_mgmt=\"1\"" + wepKeys)},
       {"WEP with IEEE8021X: EAP block last", 3, KEY_MGMT_NONE | KEY_MGMT_IEEE8021X, 0, CIPHER_WEP40, false,
-       oneKind("wep", " protocol=\"3\" authentication=\"2\" encryption=\"16\" key_mgmt=\"9\"" + wepKeys + kEapBlock)},
+       oneKind("wep", " protocol=\"3\" authentication=\"3\" encryption=\"16\" key_mgmt=\"9\"" + wepKeys + kEapBlock)},
       {"key management 6 without a pre-shared key: wpa", 1, 6, CIPHER_TKIP, CIPHER_TKIP, false,
-       oneKind("wpa", " protocol=\"1\" authentication=\"2\" encryption=\"2\" key_mgmt=\"6\"" + kEapBlock)},
+       oneKind("wpa", " protocol=\"1\" authentication=\"3\" encryption=\"2\" key_mgmt=\"6\"" + kEapBlock)},
       {"key management 6 with a pre-shared key: wpa_psk", 1, 6, CIPHER_CCMP, CIPHER_TKIP, true,
-       oneKind("wpa_psk", " protocol=\"1\" authentication=\"2\" encryption=\"6\" key_mgmt=\"6\" psk=\"t2\"")},
+       oneKind("wpa_psk", " protocol=\"1\" authentication=\"3\" encryption=\"6\" key_mgmt=\"6\" psk=\"t2\"")},
       {"RSN-PSK has no key_mgmt; pairwise TKIP with group WEP104 is 10", 2, KEY_MGMT_WPA_PSK, CIPHER_TKIP,
-       CIPHER_WEP104, true, oneKind("wpa2_psk", " protocol=\"2\" authentication=\"2\" encryption=\"10\" psk=\"t2\"")},
+       CIPHER_WEP104, true, oneKind("wpa2_psk", " protocol=\"2\" authentication=\"3\" encryption=\"10\" psk=\"t2\"")},
       {"open network: supported, not configured", 3, 0, CIPHER_NONE, CIPHER_WEP40, false,
        "      <wifiSecuritySupported numberSupported=\"1\">\n        <wifiSecurity type=\"none\"/>\n"
        "      </wifiSecuritySupported>\n      <wifiSecurityConfiguration numberConfigured=\"0\"/>\n"},
@@ -73,20 +72,12 @@ TEST_F(HostSettingsXmlTest, FullFormClassifiesEachSecurityKindAndEncryptsItsSecr
        "      <wifiSecuritySupported numberSupported=\"0\"/>\n"
        "      <wifiSecurityConfiguration numberConfigured=\"0\"/>\n"},
       {"RSN with EAP: wpa2", 2, KEY_MGMT_WPA_EAP, CIPHER_CCMP, CIPHER_CCMP, true,
-       oneKind("wpa2", " protocol=\"2\" authentication=\"2\" encryption=\"4\" key_mgmt=\"4\"" + kEapBlock)},
+       oneKind("wpa2", " protocol=\"2\" authentication=\"3\" encryption=\"4\" key_mgmt=\"4\"" + kEapBlock)},
   };
   for (const auto& [name, protocol, keyManagement, pairwise, group, psk, security] : rows) {
     SCOPED_TRACE(name);
     load({});
-    WifiNetwork* net = addRecord(host, "net");
-    fillTexts(net, "t");
-    net->setSsidBroadcasted(true);
-    net->setChannel(11);
-    net->setPriority(-1);
-    net->setAuthentication(AUTH_SHARED);
-    net->setEapMethod(EAP_PEAP);
-    net->setWepKey(0, "k0");
-    net->setWepKey(2, "k2");
+    WifiNetwork* net = addFullRecord(host, "net");
     net->setPrivateKeyPassword2(nullptr);
     if (!psk) net->setPreSharedKey("");  // empty counts as none
     net->setProtocol(protocol);
@@ -97,8 +88,8 @@ TEST_F(HostSettingsXmlTest, FullFormClassifiesEachSecurityKindAndEncryptsItsSecr
     EXPECT_EQ(withSecretsDecrypted(writeXml(host, true, &handler)),
               "<wifiHostSettings adapter=\"wlan0\" wifiEnabled=\"false\" currentDaemonState=\"0\" "
               "currentNetwork=\"\" currentNetworkState=\"0\">\n  <wifiNetworkDatabase numberNetworks=\"1\">\n"
-              "    <wifiNetwork ssid=\"net\" bssid=\"t1\" ssidBroadcasted=\"true\" mode=\"2\""
-              " channel=\"11\" strength=\"0\" priority=\"4294967295\" status=\"0\">\n" +
+              "    <wifiNetwork ssid=\"net\" bssid=\"t1\" ssidBroadcasted=\"true\" mode=\"1\""
+              " channel=\"11\" strength=\"4294967293\" priority=\"4294967295\" status=\"0\">\n" +
                   security + "    </wifiNetwork>\n  </wifiNetworkDatabase>\n</wifiHostSettings>\n");
     EXPECT_EQ(handler.savedError(), nullptr);  // a null secret is not handed to Crypt
   }

@@ -35,11 +35,28 @@ inline WifiNetwork* addRecord(WifiHostSettings* host, const char* ssid) {
   return record;
 }
 
-// Sets every text field of a record but the SSID, number i to prefix + i.
-inline void fillTexts(WifiNetwork* record, const std::string& prefix) {
+// A record with every field apart from its default: text field number i
+// holds "t<i>", WEP keys 0 and 3 "w0" and "w3".
+inline WifiNetwork* addFullRecord(WifiHostSettings* host, const char* ssid) {
+  WifiNetwork* record = addRecord(host, ssid);
   for (uint8_t f = WifiNetwork::TEXT_Bssid; f < WifiNetwork::TEXT_FIELD_COUNT; ++f) {
-    record->setText(static_cast<WifiNetwork::TextField>(f), (prefix + std::to_string(f)).c_str());
+    record->setText(static_cast<WifiNetwork::TextField>(f), ("t" + std::to_string(f)).c_str());
   }
+  record->setChannel(11);
+  record->setStrength(-3);
+  record->setSsidBroadcasted(true);
+  record->setPriority(-1);
+  record->setMode(NETWORK_MODE_ADHOC);
+  record->setProtocol(PROTOCOL_WPA | PROTOCOL_RSN);
+  record->setKeyManagement(31);
+  record->setPairwise(7);
+  record->setGroup(27);
+  record->setEapMethod(2047);
+  record->setAuthentication(AUTH_LEAP);
+  record->setWepKey(0, "w0");
+  record->setWepKey(3, "w3");
+  record->setWepIndex(3);
+  return record;
 }
 
 inline std::string writeXml(WifiHostSettings* host, bool detailed, ErrorHandler* handler = nullptr) {
