@@ -54,7 +54,8 @@ TEST_F(DatabaseDumpTest, RecordsAndStateLineForLine) {
                 "\tSSID Broadcast  : no\n\tPriority        : 0\n\tNetwork Mode    : MANAGED\n\tProtocol        :\n"
                 "\tKeyManagement   : UNKNOWN\n\tPairwise        : UNKNOWN\n\tGroup           : UNKNOWN\n"
                 "\tEAP Modes       : UNKNOWN\n\tAUTH_ALG        : UNKNOWN\n\tPre Shared Key  : \n" +
-                std::regex_replace(kEapLines, std::regex("t[0-9]+\n"), "\n") + "\nCurrently associated with: zero\nCurrent WPA_STATUS        : 4-WAY HANDSHAKE\n");
+                std::regex_replace(kEapLines, std::regex("t[0-9]+\n"), "\n") +
+                "\nCurrently associated with: zero\nCurrent WPA_STATUS        : 4-WAY HANDSHAKE\n");
   EXPECT_EQ(script().calls(), Calls{});
 }
 

@@ -21,11 +21,8 @@ namespace report_test {
 
 // The document of an instance that could not be loaded, in either form.
 inline const char kUnloadedDocument[] =
-    "<wifiHostSettings adapter=\"Unknown\" wifiEnabled=\"false\" currentDaemonState=\"0\" "
-    "currentNetwork=\"\" currentNetworkState=\"0\">\n"
-    "  <wifiNetworkDatabase numberNetworks=\"0\">\n"
-    "  </wifiNetworkDatabase>\n"
-    "</wifiHostSettings>\n";
+    "<wifiHostSettings adapter=\"Unknown\" wifiEnabled=\"false\" currentDaemonState=\"0\" currentNetwork=\"\" "
+    "currentNetworkState=\"0\">\n  <wifiNetworkDatabase numberNetworks=\"0\">\n  </wifiNetworkDatabase>\n</wifiHostSettings>\n";
 
 // A record with an SSID, added to the host's database (which owns it).
 inline WifiNetwork* addRecord(WifiHostSettings* host, const char* ssid) {

@@ -7,8 +7,9 @@
 namespace {
 
 // Through the handler that keeps every report as the saved error: the saved
-// text outlives the report's own copy; no text reads as empty, never null. Saved at destruction: the sanitizer build catches a leak or
-// a double release there.
+// text outlives the report's own copy; no text reads as empty, never null.
+// Saved at destruction: the sanitizer build catches a leak or a double
+// release there.
 TEST(ErrorHandlerTest, ReportsReachThrowErrorAndTheSavedTextIsAPrivateCopy) {
   NullExceptionHandler handler;
   handler.error("first");
