@@ -48,8 +48,7 @@ TEST_F(FlatInterfaceTest, AnswersAreCopiesFromTheHostSettingsUntilStopped) {
   ASSERT_TRUE(getWifiAdapter(nullptr, &adapter) && getCurrentNetwork(nullptr, "wlan1", &ssid));
   EXPECT_EQ(std::string(adapter) + " " + ssid, "wlan0 office");
   EXPECT_TRUE(adapter != host->adapter(0) && ssid != host->currentNetwork()->getSsid());
-  ::operator delete(adapter);
-  ::operator delete(ssid);
+  text::Owned heldAdapter(adapter), heldSsid(ssid);
   EXPECT_EQ(script().calls("getStatus"), Calls{"getStatus(wlan1, 16)"});
   StringXWriter out;
   EXPECT_TRUE(getWifiHostSettingsXML(&out, nullptr, 2) && !getWifiHostSettingsXML(nullptr, nullptr, 1));

@@ -4,20 +4,17 @@
 
 namespace {
 
-class NetworkParametersTest : public HostFixture {
- protected:
-  // The fields with the changes "Field=value;..." made.
-  static Fields changed(Fields fields, const char* changes) {
-    forEachEntry(changes, [&](const std::string& field, const std::string& value) { fields[field] = value; });
-    return fields;
-  }
+// The fields with the changes "Field=value;..." made.
+Fields changed(Fields fields, const char* changes) {
+  forEachEntry(changes, [&](const std::string& field, const std::string& value) { fields[field] = value; });
+  return fields;
+}
 
-  static bool apply(const char* ssid, std::vector<const char*> keys, std::vector<const char*> values,
-                    ErrorHandler* handler = nullptr) {
-    return setNetworkParameters(handler, "wlan0", ssid, keys.data(), values.data(),
-                                static_cast<uint32_t>(keys.size()));
-  }
-};
+bool apply(const char* ssid, std::vector<const char*> keys, std::vector<const char*> values, ErrorHandler* handler = nullptr) {
+  return setNetworkParameters(handler, "wlan0", ssid, keys.data(), values.data(), static_cast<uint32_t>(keys.size()));
+}
+
+using NetworkParametersTest = HostFixture;
 
 TEST_F(NetworkParametersTest, EachKeyConvertsItsValueAndSetsOnlyItsFields) {
   // A key, its value ("@" + text: the encrypted form of text) and the fields
