@@ -71,12 +71,13 @@ TEST_F(CryptTest, SealsAsEveryHostDoesWithAFreshNonceAndRefusesAnythingAltered) 
   std::vector<std::string> refused = {"", "!!!!", "AAAA", "plain text, never encrypted"};
   for (const auto& [plain, text] : rows) {
     // The last group (end of the tag) cut, shorter than nonce and tag, a
-    // line break added, and any one character replaced by another.
+    // line break added, and the lowest bit of any one character flipped:
+    // version, nonce, cipher text, tag, or the bits padding leaves unused.
     refused.insert(refused.end(),
                    {text.substr(0, text.size() - 4), text.substr(0, text.size() - 1), text.substr(0, 16), text + "\n"});
     for (size_t i = 0; i < text.size() && text[i] != '='; ++i) {
       std::string altered = text;
-      altered[i] = kBase64[(std::strchr(kBase64, altered[i]) - kBase64 + 1 + i % 63) % 64];
+      altered[i] = kBase64[(std::strchr(kBase64, altered[i]) - kBase64) ^ 1];
       refused.push_back(altered);
     }
   }
