@@ -43,8 +43,7 @@ TEST_F(FlatInterfaceTest, AnswersAreCopiesFromTheHostSettingsUntilStopped) {
   adapterNames = {"wlan0", "wlan1"};
   load({}, {"ssid=office", "wpa_state=COMPLETED"});
   report_test::addRecord(host, "office");
-  char* adapter = nullptr;
-  char* ssid = nullptr;
+  char *adapter = nullptr, *ssid = nullptr;
   ASSERT_TRUE(getWifiAdapter(nullptr, &adapter) && getCurrentNetwork(nullptr, "wlan1", &ssid));
   EXPECT_EQ(std::string(adapter) + " " + ssid, "wlan0 office");
   EXPECT_TRUE(adapter != host->adapter(0) && ssid != host->currentNetwork()->getSsid());

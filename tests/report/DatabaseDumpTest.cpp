@@ -1,5 +1,3 @@
-#include <cstdio>
-
 #include "tests/daemon/HostFixture.h"
 #include "tests/report/ReportSupport.h"
 

@@ -69,6 +69,7 @@ TEST_F(HostSettingsXmlTest, FullFormClassifiesEachSecurityKindAndEncryptsItsSecr
        "      <wifiSecuritySupported numberSupported=\"0\"/>\n      <wifiSecurityConfiguration numberConfigured=\"0\"/>\n"},
       {2, KEY_MGMT_WPA_EAP, CIPHER_CCMP, CIPHER_CCMP, true, oneKind("wpa2", 2, " encryption=\"4\" key_mgmt=\"4\"" + kEapBlock)},
   };
+  NullExceptionHandler handler;
   for (const auto& [protocol, keyManagement, pairwise, group, psk, security] : rows) {
     load({});
     WifiNetwork* net = addFullRecord(host, "net");
@@ -78,7 +79,6 @@ TEST_F(HostSettingsXmlTest, FullFormClassifiesEachSecurityKindAndEncryptsItsSecr
     net->setKeyManagement(keyManagement);
     net->setPairwise(pairwise);
     net->setGroup(group);
-    NullExceptionHandler handler;
     EXPECT_EQ(withSecretsDecrypted(writeXml(host, true, &handler)),
               "<wifiHostSettings adapter=\"wlan0\" wifiEnabled=\"false\" currentDaemonState=\"0\" currentNetwork=\"\" "
               "currentNetworkState=\"0\">\n  <wifiNetworkDatabase numberNetworks=\"1\">\n    <wifiNetwork ssid=\"net\" "
@@ -88,7 +88,6 @@ TEST_F(HostSettingsXmlTest, FullFormClassifiesEachSecurityKindAndEncryptsItsSecr
   }
   // With a key file that can't be made, the secrets of the last row are
   // written empty and the failure reaches the handler given.
-  NullExceptionHandler handler;
   Crypt::setKeyFile("/proc/wireless-no-such-dir/crypt.key");
   std::string document = writeXml(host, true, &handler);
   Crypt::setKeyFile(nullptr);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,10 +24,9 @@ std::string expectOutcome(bool succeeds, int (*operation)(ErrorHandler*, const c
   NullExceptionHandler handler;
   char* out = nullptr;
   bool ok = operation(&handler, input, &out) == 0;
-  std::string text = out != nullptr ? out : "";
+  std::unique_ptr<char, void (*)(void*)> held(out, ::operator delete);
   EXPECT_TRUE(ok == succeeds && (out != nullptr) == succeeds && (handler.savedError() == nullptr) == succeeds) << input;
-  ::operator delete(out);
-  return text;
+  return out != nullptr ? out : "";
 }
 std::string seal(const std::string& plain) { return expectOutcome(true, Crypt::encrypt, plain.c_str()); }
 std::string unseal(const std::string& text) { return expectOutcome(true, Crypt::decrypt, text.c_str()); }

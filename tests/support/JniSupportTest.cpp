@@ -19,9 +19,8 @@ std::string lone(unsigned char b) {
 TEST(JavaUtf8Test, PassesUtf8AndEscapesEveryOtherByte) {
   // A text and what it becomes; "" for the text itself, passed without a copy.
   const std::pair<std::string, std::string> cases[] = {
-      {"caf\xC3\xA9 \xE6\x97\xA5", ""},
-      // U+10FFFF: the surrogate pair, each half in 3 bytes.
-      {"\xF4\x8F\xBF\xBF", "\xED\xAF\xBF\xED\xBF\xBF"},
+      // UTF-8 as it is; U+10FFFF as the surrogate pair, each half in 3 bytes.
+      {"caf\xC3\xA9 \xE6\x97\xA5", ""}, {"\xF4\x8F\xBF\xBF", "\xED\xAF\xBF\xED\xBF\xBF"},
       // A sequence cut short, an encoded surrogate, an overlong form, beyond
       // U+10FFFF: each byte escaped; a long text is copied whole.
       {"\xF0\x9F\x93z\xED\xA0\x80", lone(0xF0) + lone(0x9F) + lone(0x93) + "z" + lone(0xED) + lone(0xA0) + lone(0x80)},

@@ -14,12 +14,10 @@ namespace {
 // is the XML fuzz target's check.
 TEST(XWriterTest, AttrEscapesMarkupAndReplacesWhatIsNotXml) {
   const char* const cases[][2] = {
-      {"a\"b<c>&d'", "a&quot;b&lt;c&gt;&amp;d'"},
-      {"1\t2\n3\r4", "1&#9;2&#10;3&#13;4"},
+      {"a\"b<c>&d'", "a&quot;b&lt;c&gt;&amp;d'"}, {"1\t2\n3\r4", "1&#9;2&#10;3&#13;4"}, {nullptr, ""},
       {"x\x01y\x1F\x7F", "x" FFFD "y" FFFD FFFD},
       {"caf\xC3\xA9 \xE2\x82\xAC\xF0\x9F\x94\x91", "caf\xC3\xA9 \xE2\x82\xAC\xF0\x9F\x94\x91"},
       {"caf\xE9\xC3(\xED\xA0\x80\xEF\xBF\xBF", "caf" FFFD FFFD "(" FFFD FFFD FFFD FFFD FFFD FFFD},
-      {nullptr, ""},
   };
   for (const auto& [value, written] : cases) {
     StringXWriter out;
