@@ -1,24 +1,26 @@
 #include "tests/daemon/HostFixture.h"
 #include "tests/report/ReportSupport.h"
 
+#include <tuple>
+
 namespace {
 
 using namespace report_test;
 
-// The EAP block of a record whose text field number i holds "t<i>".
+// The EAP block of a full record without its inner private key password.
 const std::string kEapBlock =
-    " eap=\"2\" eapIdentity=\"t3\" eapAnonymousIdentity=\"t4\" eapPassword=\"t5\""
-    " CACertificateFile=\"t6\" CACertificateDir=\"t7\" clientCertificate=\"t8\" privateKeyFile=\"t9\""
-    " privateKeyPassword=\"t10\" phase1=\"t11\" phase2=\"t12\" CACertificateFile2=\"t13\""
-    " CACertificateDir2=\"t14\" clientCertificate2=\"t15\" privateKeyFile2=\"t16\""
-    " privateKeyPassword2=\"t17\"";
+    " eap=\"2047\" eapIdentity=\"t3\" eapAnonymousIdentity=\"t4\" eapPassword=\"t5\" CACertificateFile=\"t6\""
+    " CACertificateDir=\"t7\" clientCertificate=\"t8\" privateKeyFile=\"t9\" privateKeyPassword=\"t10\" phase1=\"t11\""
+    " phase2=\"t12\" CACertificateFile2=\"t13\" CACertificateDir2=\"t14\" clientCertificate2=\"t15\""
+    " privateKeyFile2=\"t16\" privateKeyPassword2=\"\"";
 
-// The security part of a network supporting and configuring one kind.
-std::string oneKind(const std::string& kind, const std::string& configuration) {
+// The security part of a network of one protocol supporting and
+// configuring one kind.
+std::string oneKind(const std::string& kind, int protocol, const std::string& configuration) {
   return "      <wifiSecuritySupported numberSupported=\"1\">\n        <wifiSecurity type=\"" + kind +
          "\"/>\n      </wifiSecuritySupported>\n      <wifiSecurityConfiguration numberConfigured=\"1\">\n"
-         "        <configuration type=\"" + kind + "\" supported=\"true\" use=\"true\"" + configuration +
-         "/>\n      </wifiSecurityConfiguration>\n";
+         "        <configuration type=\"" + kind + "\" supported=\"true\" use=\"true\" protocol=\"" +
+         std::to_string(protocol) + "\" authentication=\"3\"" + configuration + "/>\n      </wifiSecurityConfiguration>\n";
 }
 
 using HostSettingsXmlTest = HostFixture;
@@ -34,97 +36,62 @@ TEST_F(HostSettingsXmlTest, SummaryCarriesTheStateAndPutsNetworksOnOneLine) {
   script().result("isWifiEnabled", true);
   load({"0\toffice\tany\t[CURRENT]"}, {"ssid=office", "wpa_state=COMPLETED"});
   addRecord(host, "lab");
-  std::string document = writeXml(host, false);
-  EXPECT_EQ(document,
-            "<wifiHostSettings adapter=\"wlan0\" wifiEnabled=\"true\" currentDaemonState=\"8\" "
-            "currentNetwork=\"office\" currentNetworkState=\"3\">\n"
-            "  <wifiNetworkDatabase numberNetworks=\"2\">\n"
-            "    <wifiNetwork ssid=\"lab\" strength=\"0\" status=\"0\"/>"
-            "    <wifiNetwork ssid=\"office\" strength=\"0\" status=\"3\"/>"
+  EXPECT_EQ(writeXml(host, false),
+            "<wifiHostSettings adapter=\"wlan0\" wifiEnabled=\"true\" currentDaemonState=\"8\" currentNetwork=\"office\" "
+            "currentNetworkState=\"3\">\n  <wifiNetworkDatabase numberNetworks=\"2\">\n    <wifiNetwork ssid=\"lab\" "
+            "strength=\"0\" status=\"0\"/>    <wifiNetwork ssid=\"office\" strength=\"0\" status=\"3\"/>"
             "  </wifiNetworkDatabase>\n</wifiHostSettings>\n");
-  EXPECT_TRUE(wellFormed(document) && wellFormed(kUnloadedDocument));
   EXPECT_EQ(script().calls("getStatus"), Calls{"getStatus(wlan0, 16)"});  // asked afresh
 }
 
-TEST_F(HostSettingsXmlTest, FullFormClassifiesAndConfiguresEachSecurityKind) {
-  // Every record holds WEP keys, every text and, where a row says so, a
-  // pre-shared key; only what its kind uses may show.
-  const std::string wepKeys = " key1=\"k0\" key2=\"\" key3=\"k2\" key4=\"\" index=\"1\"";
-  struct Row {
-    const char* name;
-    uint32_t protocol, keyManagement, pairwise, group;
-    bool psk;
-    std::string security;  // from <wifiSecuritySupported to </wifiSecurityConfiguration>
+TEST_F(HostSettingsXmlTest, FullFormClassifiesEachSecurityKindAndEncryptsItsSecrets) {
+  // Every record is full but for the inner private key password and, where
+  // a row says so, the pre-shared key; only what its kind uses may show.
+  const std::string wepKeys = " key1=\"w0\" key2=\"\" key3=\"\" key4=\"w3\" index=\"4\"";
+  // Protocol, key management, pairwise and group ciphers, whether a
+  // pre-shared key is set, and the document from <wifiSecuritySupported to
+  // </wifiSecurityConfiguration>, for:
+  // WEP without IEEE8021X: no EAP block, the index counted from 1; WEP with
+  // IEEE8021X: the EAP block last; key management 6 without a pre-shared key
+  // (wpa) and with one (wpa_psk); RSN-PSK: no key_mgmt, pairwise TKIP with
+  // group WEP104 is 10; an open network: supported, not configured;
+  // protocol 3 with TKIP and CCMP only: nothing; RSN with EAP (wpa2).
+  const std::tuple<uint32_t, uint32_t, uint32_t, uint32_t, bool, std::string> rows[] = {
+      {3, KEY_MGMT_NONE, 0, CIPHER_WEP104, true, oneKind("wep", 3, " encryption=\"8\" key_mgmt=\"1\"" + wepKeys)},
+      {3, KEY_MGMT_NONE | KEY_MGMT_IEEE8021X, 0, CIPHER_WEP40, false,
+       oneKind("wep", 3, " encryption=\"16\" key_mgmt=\"9\"" + wepKeys + kEapBlock)},
+      {1, 6, CIPHER_TKIP, CIPHER_TKIP, false, oneKind("wpa", 1, " encryption=\"2\" key_mgmt=\"6\"" + kEapBlock)},
+      {1, 6, CIPHER_CCMP, CIPHER_TKIP, true, oneKind("wpa_psk", 1, " encryption=\"6\" key_mgmt=\"6\" psk=\"t2\"")},
+      {2, KEY_MGMT_WPA_PSK, CIPHER_TKIP, CIPHER_WEP104, true, oneKind("wpa2_psk", 2, " encryption=\"10\" psk=\"t2\"")},
+      {3, 0, CIPHER_NONE, CIPHER_WEP40, false, "      <wifiSecuritySupported numberSupported=\"1\">\n        <wifiSecurity "
+       "type=\"none\"/>\n      </wifiSecuritySupported>\n      <wifiSecurityConfiguration numberConfigured=\"0\"/>\n"},
+      {3, KEY_MGMT_WPA_PSK, CIPHER_TKIP | CIPHER_CCMP, CIPHER_TKIP | CIPHER_CCMP, true,
+       "      <wifiSecuritySupported numberSupported=\"0\"/>\n      <wifiSecurityConfiguration numberConfigured=\"0\"/>\n"},
+      {2, KEY_MGMT_WPA_EAP, CIPHER_CCMP, CIPHER_CCMP, true, oneKind("wpa2", 2, " encryption=\"4\" key_mgmt=\"4\"" + kEapBlock)},
   };
-  const Row rows[] = {
-      {"WEP without IEEE8021X: no EAP block; index counts from 1", 3, KEY_MGMT_NONE, 0, CIPHER_WEP104, true,
-       oneKind("wep", " protocol=\"3\" authentication=\"2\" encryption=\"8\" key_mgmt=\"1\"" + wepKeys)},
-      {"WEP with IEEE8021X: EAP block last", 3, KEY_MGMT_NONE | KEY_MGMT_IEEE8021X, 0, CIPHER_WEP40, false,
-       oneKind("wep", " protocol=\"3\" authentication=\"2\" encryption=\"16\" key_mgmt=\"9\"" + wepKeys + kEapBlock)},
-      {"key management 6 without a pre-shared key: wpa", 1, 6, CIPHER_TKIP, CIPHER_TKIP, false,
-       oneKind("wpa", " protocol=\"1\" authentication=\"2\" encryption=\"2\" key_mgmt=\"6\"" + kEapBlock)},
-      {"key management 6 with a pre-shared key: wpa_psk", 1, 6, CIPHER_CCMP, CIPHER_TKIP, true,
-       oneKind("wpa_psk", " protocol=\"1\" authentication=\"2\" encryption=\"6\" key_mgmt=\"6\" psk=\"t2\"")},
-      {"RSN with EAP: wpa2", 2, KEY_MGMT_WPA_EAP, CIPHER_CCMP, CIPHER_CCMP, true,
-       oneKind("wpa2", " protocol=\"2\" authentication=\"2\" encryption=\"4\" key_mgmt=\"4\"" + kEapBlock)},
-      {"RSN-PSK has no key_mgmt; pairwise TKIP with group WEP104 is 10", 2, KEY_MGMT_WPA_PSK, CIPHER_TKIP,
-       CIPHER_WEP104, true, oneKind("wpa2_psk", " protocol=\"2\" authentication=\"2\" encryption=\"10\" psk=\"t2\"")},
-      {"open network: supported, not configured", 3, 0, CIPHER_NONE, CIPHER_WEP40, false,
-       "      <wifiSecuritySupported numberSupported=\"1\">\n        <wifiSecurity type=\"none\"/>\n"
-       "      </wifiSecuritySupported>\n      <wifiSecurityConfiguration numberConfigured=\"0\"/>\n"},
-      {"protocol 3 with TKIP and CCMP only: nothing", 3, KEY_MGMT_WPA_PSK, CIPHER_TKIP | CIPHER_CCMP,
-       CIPHER_TKIP | CIPHER_CCMP, true,
-       "      <wifiSecuritySupported numberSupported=\"0\"/>\n"
-       "      <wifiSecurityConfiguration numberConfigured=\"0\"/>\n"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
+  NullExceptionHandler handler;
+  for (const auto& [protocol, keyManagement, pairwise, group, psk, security] : rows) {
     load({});
-    WifiNetwork* net = addRecord(host, "net");
-    net->setSsidBroadcasted(true);
-    net->setChannel(11);
-    net->setPriority(-1);
-    net->setAuthentication(AUTH_SHARED);
-    net->setEapMethod(EAP_PEAP);
-    net->setWepKey(0, "k0");
-    net->setWepKey(2, "k2");
-    for (uint8_t f = WifiNetwork::TEXT_Bssid; f < WifiNetwork::TEXT_FIELD_COUNT; ++f) {
-      net->setText(static_cast<WifiNetwork::TextField>(f), ("t" + std::to_string(f)).c_str());
-    }
-    if (!row.psk) net->setPreSharedKey("");  // empty counts as none
-    net->setProtocol(row.protocol);
-    net->setKeyManagement(row.keyManagement);
-    net->setPairwise(row.pairwise);
-    net->setGroup(row.group);
-
-    std::string document = writeXml(host, true);
-    EXPECT_TRUE(wellFormed(document));
-    EXPECT_EQ(withSecretsDecrypted(document),
-              "<wifiHostSettings adapter=\"wlan0\" wifiEnabled=\"false\" currentDaemonState=\"0\" "
-              "currentNetwork=\"\" currentNetworkState=\"0\">\n  <wifiNetworkDatabase numberNetworks=\"1\">\n"
-              "    <wifiNetwork ssid=\"net\" bssid=\"t1\" ssidBroadcasted=\"true\" mode=\"2\""
-              " channel=\"11\" strength=\"0\" priority=\"4294967295\" status=\"0\">\n" +
-                  row.security + "    </wifiNetwork>\n  </wifiNetworkDatabase>\n</wifiHostSettings>\n");
+    WifiNetwork* net = addFullRecord(host, "net");
+    net->setPrivateKeyPassword2(nullptr);
+    if (!psk) net->setPreSharedKey("");  // empty counts as none
+    net->setProtocol(protocol);
+    net->setKeyManagement(keyManagement);
+    net->setPairwise(pairwise);
+    net->setGroup(group);
+    EXPECT_EQ(withSecretsDecrypted(writeXml(host, true, &handler)),
+              "<wifiHostSettings adapter=\"wlan0\" wifiEnabled=\"false\" currentDaemonState=\"0\" currentNetwork=\"\" "
+              "currentNetworkState=\"0\">\n  <wifiNetworkDatabase numberNetworks=\"1\">\n    <wifiNetwork ssid=\"net\" "
+              "bssid=\"t1\" ssidBroadcasted=\"true\" mode=\"1\" channel=\"11\" strength=\"4294967293\" priority=\"4294967295\" "
+              "status=\"0\">\n" + security + "    </wifiNetwork>\n  </wifiNetworkDatabase>\n</wifiHostSettings>\n");
+    EXPECT_EQ(handler.savedError(), nullptr);  // a null secret is not handed to Crypt
   }
-}
-
-TEST_F(HostSettingsXmlTest, HandlerReachesEncryptionAndBytesOutsideUtf8StayWellFormed) {
-  load({});
-  WifiNetwork* net = addRecord(host, "caf\xE9 \xCD\xF8");
-  net->setProtocol(PROTOCOL_RSN);
-  net->setKeyManagement(KEY_MGMT_WPA_EAP);
-  net->setEapPassword("k");
-  // With a key file that can't be made, encrypting the one secret set fails
-  // and reports through the handler given; the three null ones are written
-  // empty without asking Crypt.
+  // With a key file that can't be made, the secrets of the last row are
+  // written empty and the failure reaches the handler given.
   Crypt::setKeyFile("/proc/wireless-no-such-dir/crypt.key");
-  CountingHandler handler;
-  StringXWriter out;
-  EXPECT_TRUE(host->writeXml(&out, &handler, true));
+  std::string document = writeXml(host, true, &handler);
   Crypt::setKeyFile(nullptr);
-  EXPECT_EQ(handler.reports, 1);
-  EXPECT_NE(out.str().find(" eapPassword=\"\" "), std::string::npos) << out.str();
-  EXPECT_TRUE(wellFormed(out.str()));
+  EXPECT_TRUE(handler.savedError() != nullptr && document.find(" eapPassword=\"\" ") != std::string::npos) << document;
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers shared by the report, C interface and tool tests: records added by
-// hand, secrets read back through Crypt, and xmllint's reading of a document.
+// hand, secrets read back through Crypt, and the output of a command.
 
 #include <gtest/gtest.h>
 
@@ -9,29 +9,20 @@
 #include <regex>
 #include <string>
 
+#include "core/NullExceptionHandler.h"
 #include "core/WifiHostSettings.h"
 #include "core/WifiNetworkDatabase.h"
 #include "model/Text.h"
 #include "model/WifiNetwork.h"
 #include "platform/Crypt.h"
-#include "platform/ErrorHandler.h"
 #include "platform/XWriter.h"
 
 namespace report_test {
 
 // The document of an instance that could not be loaded, in either form.
 inline const char kUnloadedDocument[] =
-    "<wifiHostSettings adapter=\"Unknown\" wifiEnabled=\"false\" currentDaemonState=\"0\" "
-    "currentNetwork=\"\" currentNetworkState=\"0\">\n"
-    "  <wifiNetworkDatabase numberNetworks=\"0\">\n"
-    "  </wifiNetworkDatabase>\n"
-    "</wifiHostSettings>\n";
-
-class CountingHandler : public ErrorHandler {
- public:
-  void throwError(MessageBundle*) override { ++reports; }
-  int reports = 0;
-};
+    "<wifiHostSettings adapter=\"Unknown\" wifiEnabled=\"false\" currentDaemonState=\"0\" currentNetwork=\"\" "
+    "currentNetworkState=\"0\">\n  <wifiNetworkDatabase numberNetworks=\"0\">\n  </wifiNetworkDatabase>\n</wifiHostSettings>\n";
 
 // A record with an SSID, added to the host's database (which owns it).
 inline WifiNetwork* addRecord(WifiHostSettings* host, const char* ssid) {
@@ -41,9 +32,33 @@ inline WifiNetwork* addRecord(WifiHostSettings* host, const char* ssid) {
   return record;
 }
 
-inline std::string writeXml(WifiHostSettings* host, bool detailed) {
+// A record with every field apart from its default: text field number i
+// holds "t<i>", WEP keys 0 and 3 "w0" and "w3".
+inline WifiNetwork* addFullRecord(WifiHostSettings* host, const char* ssid) {
+  WifiNetwork* record = addRecord(host, ssid);
+  for (uint8_t f = WifiNetwork::TEXT_Bssid; f < WifiNetwork::TEXT_FIELD_COUNT; ++f) {
+    record->setText(static_cast<WifiNetwork::TextField>(f), ("t" + std::to_string(f)).c_str());
+  }
+  record->setChannel(11);
+  record->setStrength(-3);
+  record->setSsidBroadcasted(true);
+  record->setPriority(-1);
+  record->setMode(NETWORK_MODE_ADHOC);
+  record->setProtocol(PROTOCOL_WPA | PROTOCOL_RSN);
+  record->setKeyManagement(31);
+  record->setPairwise(7);
+  record->setGroup(27);
+  record->setEapMethod(2047);
+  record->setAuthentication(AUTH_LEAP);
+  record->setWepKey(0, "w0");
+  record->setWepKey(3, "w3");
+  record->setWepIndex(3);
+  return record;
+}
+
+inline std::string writeXml(WifiHostSettings* host, bool detailed, ErrorHandler* handler = nullptr) {
   StringXWriter out;
-  EXPECT_TRUE(host->writeXml(&out, nullptr, detailed));
+  EXPECT_TRUE(host->writeXml(&out, handler, detailed));
   return out.str();
 }
 
@@ -76,24 +91,9 @@ inline std::string withSecretsDecrypted(const std::string& document) {
 inline std::string run(const std::string& command, int* status) {
   std::string output;
   FILE* pipe = popen(command.c_str(), "r");
-  *status = -1;
-  if (pipe == nullptr) return output;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  *status = pclose(pipe);
+  for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) output += static_cast<char>(c);
+  *status = pipe != nullptr ? pclose(pipe) : -1;
   return output;
-}
-
-// Whether xmllint reads the document as well-formed XML. xmllint is a
-// program of the build host, which the tests of a Windows build, running
-// under wine, can't start: there the check is left out.
-inline bool wellFormed(const std::string& document) {
-#ifdef _WIN32
-  return true;
-#endif
-  FILE* lint = popen("xmllint --noout - 2>/dev/null", "w");
-  bool written = lint != nullptr && std::fwrite(document.data(), 1, document.size(), lint) == document.size();
-  return lint != nullptr && pclose(lint) == 0 && written;
 }
 
 }  // namespace report_test
