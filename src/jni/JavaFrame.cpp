@@ -44,6 +44,9 @@ bool setStringElement(JNIEnv* env, jobjectArray array, jsize index, const char* 
 
 jobjectArray toJavaArray(JNIEnv* env, const LineArray& lines) {
   jsize length = lines.size();
+  // Every element stays a local reference until the native returns: room
+  // for them beside the array's own three (its class, its filler, itself).
+  if (env->EnsureLocalCapacity(length + 3) != 0) return nullptr;
   jobjectArray array = newStringArray(env, length);
   if (array == nullptr) return nullptr;
   for (jsize i = 0; i < length; ++i) {
