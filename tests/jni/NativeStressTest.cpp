@@ -27,6 +27,7 @@ struct Env : JNIEnv {
     };
     table.ExceptionCheck = [](JNIEnv*) -> jboolean { return JNI_FALSE; };
     table.NewStringUTF = [](JNIEnv* env, const char* utf) { return static_cast<Env*>(env)->string(utf); };
+    table.EnsureLocalCapacity = [](JNIEnv*, jint) -> jint { return JNI_OK; };
     table.FindClass = [](JNIEnv* env, const char*) { return reinterpret_cast<jclass>(env); };
     table.NewObjectArray = [](JNIEnv* env, jsize n, jclass, jobject initial) {
       return reinterpret_cast<jobjectArray>(&static_cast<Env*>(env)->arrays.emplace_back(n, initial));
