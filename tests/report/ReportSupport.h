@@ -48,8 +48,7 @@ inline WifiNetwork* addFullRecord(WifiHostSettings* host, const char* ssid) {
 #include "model/WifiNetworkFields.def"
   record->setStrength(-3);
   record->setSsidBroadcasted(true);
-  record->setWepKey(0, "w0");
-  record->setWepKey(3, "w3");
+  for (uint32_t key : {0u, 3u}) record->setWepKey(key, ("w" + std::to_string(key)).c_str());
   record->setWepIndex(3);
   return record;
 }
