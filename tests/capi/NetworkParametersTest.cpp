@@ -51,7 +51,7 @@ TEST_F(NetworkParametersTest, EachKeyConvertsItsValueAndSetsOnlyItsFields) {
   }
   // Unknown networks are refused and change nothing; the lock is given back.
   EXPECT_FALSE(apply("elsewhere", {"channel"}, {"9"}) || apply("Office", {"channel"}, {"9"}));
-  EXPECT_TRUE(find("office")->getChannel() != 9 && hostLockFree());
+  EXPECT_TRUE(hostLockFree() && find("office") != nullptr && find("office")->getChannel() != 9);
 }
 
 }  // namespace
