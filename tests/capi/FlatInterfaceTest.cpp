@@ -21,7 +21,7 @@ TEST_F(FlatInterfaceTest, DiscoverNetworksFillsTheCallersCapacity) {
 // What the operations do is the host settings' concern; here, that the
 // adapter and the network reach the daemon and its answer comes back.
 TEST_F(FlatInterfaceTest, OperationsPassArgumentsAndResultsThrough) {
-  for (bool result : {false, true}) {
+  for (bool result : {true, false}) {
     load({});
     report_test::addRecord(host, "office")->setNetworkId(4);
     for (const char* operation : {"selectNetwork", "disconnectNetwork", "reconnect", "addNetwork", "saveConfig", "removeNetwork"}) {
@@ -32,11 +32,10 @@ TEST_F(FlatInterfaceTest, OperationsPassArgumentsAndResultsThrough) {
                                  saveWifiHostSettings(nullptr, "ignored"), removeWifiNetwork(nullptr, "wlan1", "office")}),
               std::vector<bool>(6, result));
   }
-  EXPECT_EQ(script().calls(),
-            (Calls{"selectNetwork(wlan1, 4)", "disconnectNetwork(wlan1, 4)", "disconnectNetwork(wlan1, 0)",
-                   "setNetworkVariable(wlan1, 4, disabled, 0)", "reconnect(wlan1)", "addNetwork(wlan1, new)",
-                   "setNetworkVariable(wlan0, 0, ssid, new)", "setNetworkVariable(wlan0, 4, ssid, office)",
-                   "saveConfig(wlan0)", "reloadConfig(wlan0)", "removeNetwork(wlan1, 4)"}));
+  // Failing, each stops at its first daemon call.
+  EXPECT_EQ(script().calls(), (Calls{"selectNetwork(wlan1, 4)", "disconnectNetwork(wlan1, 4)", "disconnectNetwork(wlan1, 0)",
+                                     "addNetwork(wlan1, new)", "setNetworkVariable(wlan0, 4, ssid, office)",
+                                     "saveConfig(wlan0)", "removeNetwork(wlan1, 4)"}));
 }
 
 TEST_F(FlatInterfaceTest, AnswersAreCopiesFromTheHostSettingsUntilStopped) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <regex>
 #include <string>
 
@@ -32,26 +33,22 @@ inline WifiNetwork* addRecord(WifiHostSettings* host, const char* ssid) {
   return record;
 }
 
-// A record with every field apart from its default: text field number i
-// holds "t<i>", WEP keys 0 and 3 "w0" and "w3".
+// A record with every field apart from its default but the inner private
+// key password (a secret left null): text field number i holds "t<i>",
+// WEP keys 0 and 3 "w0" and "w3", the numbers those below.
 inline WifiNetwork* addFullRecord(WifiHostSettings* host, const char* ssid) {
   WifiNetwork* record = addRecord(host, ssid);
-  for (uint8_t f = WifiNetwork::TEXT_Bssid; f < WifiNetwork::TEXT_FIELD_COUNT; ++f) {
+  for (uint8_t f = WifiNetwork::TEXT_Bssid; f < WifiNetwork::TEXT_PrivateKeyPassword2; ++f) {
     record->setText(static_cast<WifiNetwork::TextField>(f), ("t" + std::to_string(f)).c_str());
   }
-  record->setChannel(11);
+  const std::map<std::string, int64_t> numbers{
+      {"Priority", -1}, {"Channel", 11}, {"Mode", NETWORK_MODE_ADHOC}, {"Protocol", PROTOCOL_WPA | PROTOCOL_RSN},
+      {"KeyManagement", 31}, {"Authentication", AUTH_LEAP}, {"Group", 27}, {"Pairwise", 7}, {"EapMethod", 2047}};
+#define WIFI_VALUE(Name, field, Type, Default) record->set##Name(static_cast<Type>(numbers.at(#Name)));
+#include "model/WifiNetworkFields.def"
   record->setStrength(-3);
   record->setSsidBroadcasted(true);
-  record->setPriority(-1);
-  record->setMode(NETWORK_MODE_ADHOC);
-  record->setProtocol(PROTOCOL_WPA | PROTOCOL_RSN);
-  record->setKeyManagement(31);
-  record->setPairwise(7);
-  record->setGroup(27);
-  record->setEapMethod(2047);
-  record->setAuthentication(AUTH_LEAP);
-  record->setWepKey(0, "w0");
-  record->setWepKey(3, "w3");
+  for (uint32_t key : {0u, 3u}) record->setWepKey(key, ("w" + std::to_string(key)).c_str());
   record->setWepIndex(3);
   return record;
 }
@@ -66,25 +63,21 @@ inline std::string writeXml(WifiHostSettings* host, bool detailed, ErrorHandler*
 // the test.
 inline std::string crypt(bool encrypt, const std::string& text) {
   char* result = nullptr;
-  bool done = (encrypt ? Crypt::encrypt : Crypt::decrypt)(nullptr, text.c_str(), &result) == 0;
+  int failed = (encrypt ? Crypt::encrypt : Crypt::decrypt)(nullptr, text.c_str(), &result);
   text::Owned held(result);
-  if (done && held) return result;
-  ADD_FAILURE() << (encrypt ? "does not encrypt: " : "does not decrypt: ") << text;
-  return "<failed>";
+  EXPECT_TRUE(failed == 0 && held) << (encrypt ? "does not encrypt: " : "does not decrypt: ") << text;
+  return failed == 0 && held ? result : "<failed>";
 }
 
 // The document with every non-empty secret attribute decrypted in place (a
 // secret written in plain text does not decrypt and fails the test).
-inline std::string withSecretsDecrypted(const std::string& document) {
-  static const std::regex secret(
-      "( (?:psk|eapPassword|privateKeyPassword|privateKeyPassword2)=\")([^\"]+)\"");
+inline std::string withSecretsDecrypted(std::string document) {
+  static const std::regex secret("( (?:psk|eapPassword|privateKeyPassword2?)=\")([^\"]+)\"");
   std::string result;
-  auto last = document.cbegin();
-  for (std::sregex_iterator it(document.begin(), document.end(), secret), end; it != end; ++it) {
-    result.append(last, (*it)[0].first) += (*it)[1].str() + crypt(false, (*it)[2].str()) + "\"";
-    last = (*it)[0].second;
+  for (std::smatch m; std::regex_search(document, m, secret); document = m.suffix()) {
+    result += m.prefix().str() + m[1].str() + crypt(false, m[2]) + "\"";
   }
-  return result.append(last, document.cend());
+  return result + document;
 }
 
 // The standard output and the exit status of a shell command.
