@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <tuple>
 
 #include "tests/daemon/HostFixture.h"
@@ -51,8 +49,7 @@ TEST_F(LoadTest, EachVariableQueryAndItsFailureValue) {
     for (size_t i = 17; i < std::size(kVariables); ++i) script().variable(0, kVariables[i], kVariables[i]);
     forEachEntry(answers, [](const std::string& name, const std::string& value) { script().variable(0, name, value); });
     load({"0\tnet\t11:22:33:44:55:66"});
-    ASSERT_EQ(host->networkDatabase()->count(), 1u);
-    EXPECT_FALSE(find("net")->hasChanges());
+    ASSERT_TRUE(find("net") != nullptr && !find("net")->hasChanges());
     Fields fields = fieldsOf(*find("net"));
     forEachEntry(expected, [&](const std::string& f, const std::string& value) { EXPECT_EQ(fields[f], value) << f; });
   }

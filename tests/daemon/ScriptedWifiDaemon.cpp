@@ -66,22 +66,22 @@ bool WifiDaemon::addNetwork(const char* adapter, const char* ssid, uint8_t* netw
   return true;
 }
 
-// Line answers and plain results: (a)dapter, (l)ines, (m)ax count, (c)ount, (n)ame, (v)alue.
+// Line answers: (a)dapter, (l)ines, (m)ax count, (c)ount.
 bool WifiDaemon::getAdapters(char** l, uint8_t m, uint8_t* c) { return linesOf("getAdapters", l, m, c); }
 bool WifiDaemon::getScanLines(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf("getScanLines", l, m, c, a); }
 bool WifiDaemon::listNetworks(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf("listNetworks", l, m, c, a); }
 bool WifiDaemon::getStatus(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf("getStatus", l, m, c, a); }
-bool WifiDaemon::setNetworkVariable(const char* a, uint8_t id, const char* n, const char* v) {
-  return call("setNetworkVariable", a, id, n, v);
-}
-bool WifiDaemon::setNetworkBssid(const char* a, uint8_t id, const char* n, const char* v) {
-  return call("setNetworkBssid", a, id, n, v);
-}
-bool WifiDaemon::scan(const char* adapter) { return call("scan", adapter); }
-bool WifiDaemon::isWifiEnabled(const char* adapter) { return call("isWifiEnabled", adapter); }
-bool WifiDaemon::reloadConfig(const char* adapter) { return call("reloadConfig", adapter); }
-bool WifiDaemon::removeNetwork(const char* adapter, uint8_t id) { return call("removeNetwork", adapter, id); }
-bool WifiDaemon::selectNetwork(const char* adapter, uint8_t id) { return call("selectNetwork", adapter, id); }
-bool WifiDaemon::disconnectNetwork(const char* a, uint8_t id) { return call("disconnectNetwork", a, id); }
-bool WifiDaemon::reconnect(const char* adapter) { return call("reconnect", adapter); }
+// The operations that only answer their scripted result, by name, parameters
+// and the arguments recorded.
+#define PLAIN(Operation, Parameters, ...) \
+  bool WifiDaemon::Operation Parameters { return call(#Operation, __VA_ARGS__); }
+PLAIN(setNetworkVariable, (const char* a, uint8_t id, const char* n, const char* v), a, id, n, v)
+PLAIN(setNetworkBssid, (const char* a, uint8_t id, const char* n, const char* v), a, id, n, v)
+PLAIN(scan, (const char* adapter), adapter)
+PLAIN(isWifiEnabled, (const char* adapter), adapter)
+PLAIN(reloadConfig, (const char* adapter), adapter)
+PLAIN(removeNetwork, (const char* adapter, uint8_t id), adapter, id)
+PLAIN(selectNetwork, (const char* adapter, uint8_t id), adapter, id)
+PLAIN(disconnectNetwork, (const char* adapter, uint8_t id), adapter, id)
+PLAIN(reconnect, (const char* adapter), adapter)
 bool WifiDaemon::hashCACertificates() { return call("hashCACertificates"); }
