@@ -13,10 +13,8 @@ class NetworkOperationsTest : public HostFixture {
   void SetUp() override {
     HostFixture::SetUp();
     load({"0\ta\tany", "1\tb\tany", "2\tc\tany\t[DISABLED]"});
-    for (const char* operation : {"selectNetwork", "disconnectNetwork", "reconnect", "addNetwork", "removeNetwork"}) {
-      script().result(operation, true);
-    }
-    script().nextNetworkId(9);
+    script().result("selectNetwork", true).result("disconnectNetwork", true).result("reconnect", true);
+    script().result("addNetwork", true).result("removeNetwork", true).nextNetworkId(9);
   }
   // Everything the operations may change.
   std::string memory() const {

@@ -13,15 +13,17 @@ using State = DaemonScript::State;
 std::string show(const char* text) { return text == nullptr ? "null" : text; }
 std::string show(uint8_t number) { return std::to_string(number); }
 
-// Records the call and returns the operation's scripted result (false when none).
+// Records the call and returns its scripted result: the one for this exact
+// call, else the operation's, else false.
 template <typename... Args>
 bool call(const std::string& operation, Args... args) {
   std::string shown = operation + "(";
   [[maybe_unused]] const char* separator = "";
   ((shown += separator, shown += show(args), separator = ", "), ...);
   return script().locked([&](State& s) {
-    s.calls.push_back(shown + ")");
-    return s.results.count(operation) != 0 && s.results[operation];
+    s.calls.push_back(shown += ")");
+    for (const std::string& key : {shown, operation}) if (s.results.count(key) != 0) return s.results[key];
+    return false;
   });
 }
 
@@ -53,13 +55,6 @@ bool WifiDaemon::getNetworkVariable(const char* adapter, uint8_t id, const char*
   });
 }
 
-// An adapter's own result, when scripted, overrides the one for every adapter.
-bool WifiDaemon::saveConfig(const char* adapter) {
-  const bool all = call("saveConfig", adapter);
-  const std::string own = "saveConfig " + show(adapter);
-  return script().locked([&](State& s) { return s.results.count(own) != 0 ? s.results[own] : all; });
-}
-
 bool WifiDaemon::addNetwork(const char* adapter, const char* ssid, uint8_t* networkId) {
   if (!call("addNetwork", adapter, ssid)) return false;
   *networkId = script().locked([](State& s) { return s.nextNetworkId; });
@@ -79,6 +74,7 @@ PLAIN(setNetworkVariable, (const char* a, uint8_t id, const char* n, const char*
 PLAIN(setNetworkBssid, (const char* a, uint8_t id, const char* n, const char* v), a, id, n, v)
 PLAIN(scan, (const char* adapter), adapter)
 PLAIN(isWifiEnabled, (const char* adapter), adapter)
+PLAIN(saveConfig, (const char* adapter), adapter)
 PLAIN(reloadConfig, (const char* adapter), adapter)
 PLAIN(removeNetwork, (const char* adapter, uint8_t id), adapter, id)
 PLAIN(selectNetwork, (const char* adapter, uint8_t id), adapter, id)

@@ -118,12 +118,9 @@ TEST_F(SupplicantTest, LoadChangeSaveLoadAgainOperateAndRestart) {
 TEST_F(SupplicantTest, UnansweredRequestsFailInTimeAndARestartRecovers) {
   // 33 networks named "\xc3\xa9" 15 times and two digits, which the supplicant
   // lists escaped: the list takes more than one reply, and the load keeps 32.
-  std::string networks, accents, name;
-  for (int i = 0; i < 15; ++i) accents += "c3a9", name += "\xc3\xa9";
-  for (int i = 10; i < 43; ++i) {
-    networks += "network={\n\tssid=" + accents + "3" + std::to_string(i / 10) + "3" + std::to_string(i % 10) +
-                "\n\tkey_mgmt=NONE\n}\n";
-  }
+  std::string networks, name;
+  for (int i = 0; i < 15; ++i) name += "\xc3\xa9";
+  for (int i = 10; i < 43; ++i) networks += "network={\n\tssid=\"" + name + std::to_string(i) + "\"\n\tkey_mgmt=NONE\n}\n";
   start(networks, false);
   // A supplicant that has stopped answering: the load fails after one
   // time-out, and tearing it down waits up to a second for the watchdog thread.
