@@ -16,7 +16,8 @@ class NetworkOperationsTest : public HostFixture {
     script().result("selectNetwork", true).result("disconnectNetwork", true).result("reconnect", true);
     script().result("addNetwork", true).result("removeNetwork", true).nextNetworkId(9);
   }
-  // Everything the operations may change.
+  // Everything the operations may change: describe(), 1 while no record was
+  // added or removed, and the daemon state.
   std::string memory() const {
     return describe() + (host->networkDatabase()->isUnchanged() ? " 1 " : " 0 ") +
            std::to_string(host->daemonState());

@@ -63,7 +63,7 @@ TEST_F(SaveTest, EachRowWritesAndClearsByItsRule) {
 // value of its own for each text, and one change to lab: lab's row, then all
 // of office's in order (lab comes first in the list). Only the channel, which
 // has no variable, keeps its flag.
-TEST_F(SaveTest, EveryFlagWritesTheRowsInOrderNetworksInListOrder) {
+TEST_F(SaveTest, EveryRowInOrderThenTheNextNetwork) {
   WifiNetwork* n = find("office");
   ASSERT_TRUE(n->setKeyManagement(KEY_MGMT_WPA_PSK) && n->setAuthentication(AUTH_SHARED) && n->setPairwise(CIPHER_CCMP));
   ASSERT_TRUE(n->setGroup(CIPHER_WEP104) && n->setEapMethod(EAP_TTLS) && n->setProtocol(1) && n->setWepKey(1, "k1"));

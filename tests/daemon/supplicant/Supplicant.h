@@ -62,7 +62,6 @@ class Supplicant {
   }
 
   void signal(int number) const { kill(pid_, number); }
-  std::string config() const { return readFile(kConfigFile); }
 
  private:
   pid_t pid_ = -1;

@@ -55,7 +55,7 @@ class SupplicantTest : public ::testing::Test {
 
   // Whether the saved file's block of the network holds the line.
   bool saved(const std::string& ssid, const std::string& line) const {
-    return std::regex_search(supplicant->config(), std::regex("\tssid=\"" + ssid + "\"\n[^}]*\t" + line + "\n"));
+    return std::regex_search(readFile(kConfigFile), std::regex("\tssid=\"" + ssid + "\"\n[^}]*\t" + line + "\n"));
   }
 
   std::unique_ptr<Supplicant> supplicant;
@@ -92,9 +92,9 @@ TEST_F(SupplicantTest, LoadChangeSaveLoadAgainOperateAndRestart) {
   ASSERT_TRUE(host()->save() && load());
   for (const auto& [ssid, change, line] : rows) {
     EXPECT_EQ(fieldsOf(*find(ssid)), wanted[ssid]) << ssid;
-    EXPECT_TRUE(saved(ssid, line)) << line << " in\n" << supplicant->config();
+    EXPECT_TRUE(saved(ssid, line)) << line << " in\n" << readFile(kConfigFile);
   }
-  EXPECT_EQ(supplicant->config().find("636166c3a9"), std::string::npos);
+  EXPECT_EQ(readFile(kConfigFile).find("636166c3a9"), std::string::npos);
 
   // After each operation, what a new load finds: a network's status (one
   // just added is disabled), the daemon state and the current network.
@@ -112,7 +112,7 @@ TEST_F(SupplicantTest, LoadChangeSaveLoadAgainOperateAndRestart) {
   // The added network, saved with nothing but its SSID, outlives a restart.
   supplicant->stop(SIGTERM);
   ASSERT_TRUE(supplicant->start() && load());
-  EXPECT_NE(find("added"), nullptr) << supplicant->config();
+  EXPECT_NE(find("added"), nullptr) << readFile(kConfigFile);
 }
 
 TEST_F(SupplicantTest, UnansweredRequestsFailInTimeAndARestartRecovers) {
