@@ -126,6 +126,7 @@ TEST_F(LoadTest, ScanResultsMergeIntoMatchingRecords) {
 
 // The daemon is asked in a fixed order through the first adapter; a failure
 // (or no adapter at all) stops the load there and leaves an unloaded instance.
+// None is left with a current network (no state in the status report).
 TEST_F(LoadTest, AsksInOrderAndStopsAtTheFirstFailure) {
   Calls order{"getAdapters(2)", "listNetworks(wlan0, 32)"};
   for (const char* name : kVariables) order.push_back(std::string("getNetworkVariable(wlan0, 7, ") + name + ")");
@@ -139,8 +140,7 @@ TEST_F(LoadTest, AsksInOrderAndStopsAtTheFirstFailure) {
     script().scanResults({}).status({}).variable(7, "key_mgmt", "NONE").variable(7, "wep_tx_keyidx", "1").fail(failing);
     host = WifiHostSettings::recreateInstance(nullptr);
     EXPECT_EQ(script().calls(), Calls(order.begin(), order.begin() + static_cast<long>(asked))) << failing;
-    EXPECT_EQ(describe(), expected);
-    EXPECT_EQ(host->currentNetwork(), nullptr);
+    EXPECT_EQ(describe() + (host->currentNetwork() != nullptr ? " and a current network" : ""), expected);
   }
   // An empty list asks for no scan results (none are scripted).
   script().reset().adapters({"wlan0"}).networks({}).status({});
