@@ -58,8 +58,8 @@ TEST_F(RefreshStatusTest, ListRefreshAndStatusReports) {
   // The scan results merge as in the load; their failure is no failure. A
   // refresh runs at most once every 5000 ms, the difference unsigned, so a
   // clock behind the stamp counts as far ahead. An all-blank line fails it
-  // before the scan results, which starts a new period all the same, and
-  // leaves both locks free.
+  // before the scan results are asked for; a failed refresh starts a new
+  // period all the same. Both locks are left free.
   script().networks({}).scanResults({"aa:bb:cc:dd:ee:ff\t2417\t189\t[IBSS]\ta"});
   EXPECT_TRUE(refreshAfter());
   EXPECT_EQ(find("a")->getChannel() * 100 + find("a")->getStrength(), 257);
