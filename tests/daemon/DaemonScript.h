@@ -21,7 +21,8 @@ class DaemonScript {
     // By operation: getAdapters, listNetworks, getScanLines, getStatus.
     std::map<std::string, Lines> lines;
     std::map<std::pair<uint8_t, std::string>, std::string> variables;
-    // By operation, or "saveConfig <adapter>" for one adapter; false when absent.
+    // By operation, or by one exact call ("saveConfig(wlan1)"), which
+    // overrides the operation's; false when absent.
     std::map<std::string, bool> results;
     uint8_t nextNetworkId = 0;
     Lines calls;  // "operation(arg, arg, ...)", null shown as "null"
@@ -40,7 +41,8 @@ class DaemonScript {
   DaemonScript& variable(uint8_t networkId, const std::string& name, const std::string& value) {
     return edit([&](State& s) { s.variables[{networkId, name}] = value; });
   }
-  // The result of an operation that carries no data (false until scripted).
+  // The result of an operation that carries no data, or of one exact call of
+  // it (false until scripted).
   DaemonScript& result(const std::string& op, bool value) { return edit([&](State& s) { s.results[op] = value; }); }
   DaemonScript& nextNetworkId(uint8_t networkId) { return edit([&](State& s) { s.nextNetworkId = networkId; }); }
 

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <tuple>
 
 #include "tests/daemon/HostFixture.h"
@@ -51,8 +49,7 @@ TEST_F(LoadTest, EachVariableQueryAndItsFailureValue) {
     for (size_t i = 17; i < std::size(kVariables); ++i) script().variable(0, kVariables[i], kVariables[i]);
     forEachEntry(answers, [](const std::string& name, const std::string& value) { script().variable(0, name, value); });
     load({"0\tnet\t11:22:33:44:55:66"});
-    ASSERT_EQ(host->networkDatabase()->count(), 1u);
-    EXPECT_FALSE(find("net")->hasChanges());
+    ASSERT_TRUE(find("net") != nullptr && !find("net")->hasChanges());
     Fields fields = fieldsOf(*find("net"));
     forEachEntry(expected, [&](const std::string& f, const std::string& value) { EXPECT_EQ(fields[f], value) << f; });
   }
@@ -129,6 +126,7 @@ TEST_F(LoadTest, ScanResultsMergeIntoMatchingRecords) {
 
 // The daemon is asked in a fixed order through the first adapter; a failure
 // (or no adapter at all) stops the load there and leaves an unloaded instance.
+// None is left with a current network (no state in the status report).
 TEST_F(LoadTest, AsksInOrderAndStopsAtTheFirstFailure) {
   Calls order{"getAdapters(2)", "listNetworks(wlan0, 32)"};
   for (const char* name : kVariables) order.push_back(std::string("getNetworkVariable(wlan0, 7, ") + name + ")");
@@ -142,8 +140,7 @@ TEST_F(LoadTest, AsksInOrderAndStopsAtTheFirstFailure) {
     script().scanResults({}).status({}).variable(7, "key_mgmt", "NONE").variable(7, "wep_tx_keyidx", "1").fail(failing);
     host = WifiHostSettings::recreateInstance(nullptr);
     EXPECT_EQ(script().calls(), Calls(order.begin(), order.begin() + static_cast<long>(asked))) << failing;
-    EXPECT_EQ(describe(), expected);
-    EXPECT_EQ(host->currentNetwork(), nullptr);
+    EXPECT_EQ(describe() + (host->currentNetwork() != nullptr ? " and a current network" : ""), expected);
   }
   // An empty list asks for no scan results (none are scripted).
   script().reset().adapters({"wlan0"}).networks({}).status({});

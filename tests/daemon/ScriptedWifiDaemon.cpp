@@ -13,15 +13,17 @@ using State = DaemonScript::State;
 std::string show(const char* text) { return text == nullptr ? "null" : text; }
 std::string show(uint8_t number) { return std::to_string(number); }
 
-// Records the call and returns the operation's scripted result (false when none).
+// Records the call and returns its scripted result: the one for this exact
+// call, else the operation's, else false.
 template <typename... Args>
 bool call(const std::string& operation, Args... args) {
   std::string shown = operation + "(";
   [[maybe_unused]] const char* separator = "";
   ((shown += separator, shown += show(args), separator = ", "), ...);
   return script().locked([&](State& s) {
-    s.calls.push_back(shown + ")");
-    return s.results.count(operation) != 0 && s.results[operation];
+    s.calls.push_back(shown += ")");
+    for (const std::string& key : {shown, operation}) if (s.results.count(key) != 0) return s.results[key];
+    return false;
   });
 }
 
@@ -53,35 +55,29 @@ bool WifiDaemon::getNetworkVariable(const char* adapter, uint8_t id, const char*
   });
 }
 
-// An adapter's own result, when scripted, overrides the one for every adapter.
-bool WifiDaemon::saveConfig(const char* adapter) {
-  const bool all = call("saveConfig", adapter);
-  const std::string own = "saveConfig " + show(adapter);
-  return script().locked([&](State& s) { return s.results.count(own) != 0 ? s.results[own] : all; });
-}
-
 bool WifiDaemon::addNetwork(const char* adapter, const char* ssid, uint8_t* networkId) {
   if (!call("addNetwork", adapter, ssid)) return false;
   *networkId = script().locked([](State& s) { return s.nextNetworkId; });
   return true;
 }
 
-// Line answers and plain results: (a)dapter, (l)ines, (m)ax count, (c)ount, (n)ame, (v)alue.
+// Line answers: (a)dapter, (l)ines, (m)ax count, (c)ount.
 bool WifiDaemon::getAdapters(char** l, uint8_t m, uint8_t* c) { return linesOf("getAdapters", l, m, c); }
 bool WifiDaemon::getScanLines(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf("getScanLines", l, m, c, a); }
 bool WifiDaemon::listNetworks(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf("listNetworks", l, m, c, a); }
 bool WifiDaemon::getStatus(const char* a, char** l, uint8_t m, uint8_t* c) { return linesOf("getStatus", l, m, c, a); }
-bool WifiDaemon::setNetworkVariable(const char* a, uint8_t id, const char* n, const char* v) {
-  return call("setNetworkVariable", a, id, n, v);
-}
-bool WifiDaemon::setNetworkBssid(const char* a, uint8_t id, const char* n, const char* v) {
-  return call("setNetworkBssid", a, id, n, v);
-}
-bool WifiDaemon::scan(const char* adapter) { return call("scan", adapter); }
-bool WifiDaemon::isWifiEnabled(const char* adapter) { return call("isWifiEnabled", adapter); }
-bool WifiDaemon::reloadConfig(const char* adapter) { return call("reloadConfig", adapter); }
-bool WifiDaemon::removeNetwork(const char* adapter, uint8_t id) { return call("removeNetwork", adapter, id); }
-bool WifiDaemon::selectNetwork(const char* adapter, uint8_t id) { return call("selectNetwork", adapter, id); }
-bool WifiDaemon::disconnectNetwork(const char* a, uint8_t id) { return call("disconnectNetwork", a, id); }
-bool WifiDaemon::reconnect(const char* adapter) { return call("reconnect", adapter); }
+// The operations that only answer their scripted result, by name, parameters
+// and the arguments recorded.
+#define PLAIN(Operation, Parameters, ...) \
+  bool WifiDaemon::Operation Parameters { return call(#Operation, __VA_ARGS__); }
+PLAIN(setNetworkVariable, (const char* a, uint8_t id, const char* n, const char* v), a, id, n, v)
+PLAIN(setNetworkBssid, (const char* a, uint8_t id, const char* n, const char* v), a, id, n, v)
+PLAIN(scan, (const char* adapter), adapter)
+PLAIN(isWifiEnabled, (const char* adapter), adapter)
+PLAIN(saveConfig, (const char* adapter), adapter)
+PLAIN(reloadConfig, (const char* adapter), adapter)
+PLAIN(removeNetwork, (const char* adapter, uint8_t id), adapter, id)
+PLAIN(selectNetwork, (const char* adapter, uint8_t id), adapter, id)
+PLAIN(disconnectNetwork, (const char* adapter, uint8_t id), adapter, id)
+PLAIN(reconnect, (const char* adapter), adapter)
 bool WifiDaemon::hashCACertificates() { return call("hashCACertificates"); }

@@ -48,10 +48,8 @@ TEST(SupplicantTextTest, LinesAsTheParsersReadThem) {
   EXPECT_EQ(statusLineFromDaemon("ssid=say \\\"hi\\\" \\\\ \\xe2\\x82\\xac"), "ssid=say \"hi\" \\ \xe2\x82\xac");
   EXPECT_EQ(statusLineFromDaemon("bssid=02:00:00:00:01:00"), "bssid=02:00:00:00:01:00");
   EXPECT_EQ(decodeEscapes("tab\\x09\\t and \\x7e"), "tab\\x09\\t and ~");
-}
-
-// The list stops at the caller's maximum, whatever the reply holds.
-TEST(SupplicantTextTest, NetworkListStopsAtTheCallersMaximum) {
+  // The network list skips its header and stops at the caller's maximum,
+  // whatever the reply holds.
   auto ask = [](const std::string&, std::string* reply) {
     *reply = "network id / ssid / bssid / flags\n0\ta\tany\t\n1\tb\tany\t\n";
     return true;

@@ -12,7 +12,7 @@
 
 #include <chrono>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <thread>
 
 namespace supplicant_test {
@@ -24,9 +24,8 @@ constexpr const char* kConfigFile = "/run/wireless-test.conf";
 inline bool inPrivateNetwork() { return std::getenv("WIRELESS_PRIVATE_NETWORK") != nullptr; }
 
 inline std::string readFile(const std::string& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 class Supplicant {
@@ -63,7 +62,6 @@ class Supplicant {
   }
 
   void signal(int number) const { kill(pid_, number); }
-  std::string config() const { return readFile(kConfigFile); }
 
  private:
   pid_t pid_ = -1;
