@@ -69,10 +69,10 @@ LINES(adapters) LINES(networks) LINES(scanResults) LINES(status)
 
 BRIDGE(void, result)(JNIEnv* env, jclass, jstring name, jboolean value) { script().result(toUtf8(env, name), value); }
 
-// The recorded calls of one operation, a line each.
-BRIDGE(jstring, calls)(JNIEnv* env, jclass, jstring operation) {
+// Every recorded call, a line each.
+BRIDGE(jstring, calls)(JNIEnv* env, jclass) {
   std::string log;
-  for (const std::string& call : script().calls(toUtf8(env, operation))) log += call + "\n";
+  for (const std::string& call : script().calls()) log += call + "\n";
   return jni::newString(env, log.c_str());
 }
 

@@ -25,8 +25,8 @@ public final class DaemonScriptBridge {
     /** The result of a data-less operation such as "addNetwork" or "saveConfig". */
     public static native void result(String operation, boolean value);
 
-    /** The recorded calls of one operation, a line each. */
-    public static native String calls(String operation);
+    /** Every recorded call, a line each. */
+    public static native String calls();
 
     /** Crypt of the library; null (and a pending IllegalStateException) on failure. */
     public static native String encrypt(String plainText);
