@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <deque>
+#include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "jni/BWifiPlatformService.h"
@@ -87,11 +87,9 @@ TEST_F(NativeStress, SixteenThreadsKeepTheDatabaseConsistent) {
                                 "selectNetwork", "disconnectNetwork", "reconnect"}) script().result(operation, true);
   load({"0\ts0\tany\t[CURRENT]", "1\ts1\tany", "2\ts2\tany", "3\ts3\tany"}, {"wpa_state=COMPLETED", "ssid=s0"});
   script().nextNetworkId(9);
-  std::vector<std::vector<int>> failed(16);
-  std::vector<std::thread> threads;
-  for (int id = 0; id < 16; ++id) threads.emplace_back([id, &failed] { failed[id] = work(id); });
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(std::vector<std::vector<int>>(16), failed);
+  std::vector<std::future<std::vector<int>>> threads;
+  for (int id = 0; id < 16; ++id) threads.push_back(std::async(std::launch::async, work, id));
+  for (int id = 0; id < 16; ++id) EXPECT_EQ(std::vector<int>(), threads[id].get()) << "thread " << id;
 
   Env java;
   std::vector<std::string> ssids;

@@ -69,16 +69,12 @@ LINES(adapters) LINES(networks) LINES(scanResults) LINES(status)
 
 BRIDGE(void, result)(JNIEnv* env, jclass, jstring name, jboolean value) { script().result(toUtf8(env, name), value); }
 
-// Every recorded call, or with an operation name only that operation's, a line each.
-BRIDGE(jstring, calls)(JNIEnv* env, jclass, jstring operation) {
+// Every recorded call, a line each.
+BRIDGE(jstring, calls)(JNIEnv* env, jclass) {
   std::string log;
-  for (const std::string& call : operation == nullptr ? script().calls() : script().calls(toUtf8(env, operation))) {
-    log += call + "\n";
-  }
+  for (const std::string& call : script().calls()) log += call + "\n";
   return jni::newString(env, log.c_str());
 }
-
-BRIDGE(void, clearCalls)(JNIEnv*, jclass) { script().clearCalls(); }
 
 BRIDGE(jstring, encrypt)(JNIEnv* env, jclass, jstring text) { return crypt(env, text, &Crypt::encrypt); }
 BRIDGE(jstring, decrypt)(JNIEnv* env, jclass, jstring text) { return crypt(env, text, &Crypt::decrypt); }
@@ -86,7 +82,7 @@ BRIDGE(void, setClock)(JNIEnv*, jclass, jlong millis) { orv_test::setClock(stati
 
 // RegisterNatives finds a method by name and descriptor, so it refuses (with
 // NoSuchMethodError) a C function whose types the Java declaration does not match.
-BRIDGE(jint, registerNatives)(JNIEnv* env, jclass) {
+BRIDGE(jint, registerNatives)(JNIEnv* env, jclass, jclass service) {
   std::vector<JNINativeMethod> natives;
 #define JNI_ENTRY(Native) natives.push_back(native(#Native, &JNI_NAME(Native)));
 #define JNI_NUMBER_GETTER(Native, Result, Getter, Failure) JNI_ENTRY(Native)
@@ -103,7 +99,6 @@ BRIDGE(jint, registerNatives)(JNIEnv* env, jclass) {
   JNI_ENTRY(removeNetwork0) JNI_ENTRY(connectToNetwork0) JNI_ENTRY(disconnectFromNetwork0)
   JNI_ENTRY(roamNetworks0) JNI_ENTRY(saveHostSettings0) JNI_ENTRY(getDaemonStatus0)
   JNI_ENTRY(getNetworkStatus0) JNI_ENTRY(getCurrentNetwork0) JNI_ENTRY(unloadWifiSettings0)
-  jclass service = env->FindClass("com/quorvel/platwifi/BWifiPlatformService");
   jint count = static_cast<jint>(natives.size());
-  return service != nullptr && env->RegisterNatives(service, natives.data(), count) == 0 ? count : 0;
+  return env->RegisterNatives(service, natives.data(), count) == 0 ? count : 0;
 }

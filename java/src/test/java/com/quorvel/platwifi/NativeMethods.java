@@ -4,18 +4,15 @@ import static com.quorvel.platwifi.testing.DaemonScriptBridge.*;
 
 import java.lang.reflect.*;
 import java.util.*;
+import java.util.stream.Collectors;
 
 /** The natives of BWifiPlatformService: found by reflection, called by name, and tabled. */
 final class NativeMethods {
     static final String A = "wlan0";
     /** By name, in name order. */
-    static final Map<String, Method> NATIVES = new TreeMap<>();
-
-    static {
-        for (Method method : BWifiPlatformService.class.getDeclaredMethods()) {
-            if (Modifier.isNative(method.getModifiers())) NATIVES.put(method.getName(), method);
-        }
-    }
+    static final Map<String, Method> NATIVES = Arrays.stream(BWifiPlatformService.class.getDeclaredMethods())
+            .filter(method -> Modifier.isNative(method.getModifiers()))
+            .collect(Collectors.toMap(Method::getName, method -> method, (one, other) -> one, TreeMap::new));
 
     /** How a setter answers the same value twice. */
     enum Kind { ONCE, ALWAYS, SECRET }
@@ -25,6 +22,9 @@ final class NativeMethods {
         Parameter(String name, Object value, Kind kind) {
             this("get" + name + "0", "set" + name + "0", value, kind);
         }
+
+        /** The value as the setter takes it: secrets encrypted, afresh on every call. */
+        Object sent() { return kind == Kind.SECRET ? encrypt((String) value) : value; }
     }
 
     /**
@@ -40,14 +40,11 @@ final class NativeMethods {
     static {
         Map.of("KeyManagement", 4, "Protocol", 2, "Authentication", 3, "EAPMethod", 32, "WepIndex", 1)
                 .forEach((name, value) -> PARAMETERS.add(new Parameter(name, value, Kind.ONCE)));
-        for (String text : List.of("EAPIdentity", "EAPAnonymousIdentity", "CACertificate", "CACertificateDir",
-                "ClientCertificate", "PrivateKeyFile", "TunnelPhase1", "TunnelPhase2", "CACertificate2",
-                "CACertificateDir2", "ClientCertificate2", "PrivateKeyFile2")) {
-            PARAMETERS.add(new Parameter(text, text + " \u00e9", Kind.ONCE));
-        }
-        for (String secret : List.of("PreSharedKey", "EAPPassword", "PrivateKeyPassword", "PrivateKeyPassword2")) {
-            PARAMETERS.add(new Parameter(secret, secret + " \u00e9\u65e5\uD83D\uDD11", Kind.SECRET));
-        }
+        List.of("EAPIdentity", "EAPAnonymousIdentity", "TunnelPhase1", "TunnelPhase2", "CACertificate", "CACertificateDir",
+                "ClientCertificate", "PrivateKeyFile", "CACertificate2", "CACertificateDir2", "ClientCertificate2",
+                "PrivateKeyFile2").forEach(text -> PARAMETERS.add(new Parameter(text, text + " \u00e9", Kind.ONCE)));
+        List.of("PreSharedKey", "EAPPassword", "PrivateKeyPassword", "PrivateKeyPassword2").forEach(secret ->
+                PARAMETERS.add(new Parameter(secret, secret + " \u00e9\u65e5\uD83D\uDD11", Kind.SECRET)));
     }
 
     /**
@@ -64,6 +61,11 @@ final class NativeMethods {
         return UNLOADED.getOrDefault(name, type == int.class ? 0 : type == boolean.class ? false : null);
     }
 
+    /** The daemon's operations that answer only success or failure. */
+    static final List<String> OPERATIONS = List.of("scan", "isWifiEnabled", "hashCACertificates", "addNetwork",
+            "removeNetwork", "selectNetwork", "disconnectNetwork", "reconnect", "setNetworkVariable", "setNetworkBssid",
+            "saveConfig", "reloadConfig");
+
     /**
      * A fresh scripted daemon on adapter A listing these lines, current per
      * the status; every operation succeeds, a new network gets the id 0.
@@ -76,16 +78,15 @@ final class NativeMethods {
         networks(networks);
         scanResults();
         status("wpa_state=COMPLETED", "ssid=" + current);
-        List.of("addNetwork", "removeNetwork", "selectNetwork", "disconnectNetwork", "reconnect", "setNetworkVariable",
-                "setNetworkBssid", "saveConfig", "reloadConfig").forEach(operation -> result(operation, true));
+        OPERATIONS.forEach(operation -> result(operation, true));
     }
 
-    /** Calls a native; what it throws comes out as it is. */
+    /** Calls a native; an IllegalStateException it throws comes back as the answer. */
     static Object call(String name, Object... arguments) {
         try {
             return NATIVES.get(name).invoke(null, arguments);
         } catch (ReflectiveOperationException e) {
-            if (e.getCause() instanceof RuntimeException thrown) throw thrown;
+            if (e.getCause() instanceof IllegalStateException thrown) return thrown;
             throw new AssertionError(name, e);
         }
     }
@@ -104,17 +105,5 @@ final class NativeMethods {
         }
         Object answer = call(name, arguments);
         return answer instanceof Object[] array ? Arrays.asList(array) : answer;
-    }
-
-    /** Every native with each string argument null in turn: any answer or IllegalStateException, nothing else. */
-    static void callWithNullStrings(String adapter, String ssid) {
-        for (Method method : NATIVES.values()) {
-            for (int nulled = 0; nulled < method.getParameterCount(); nulled++) {
-                try {
-                    callOn(method.getName(), adapter, ssid, nulled);
-                } catch (IllegalStateException expected) {
-                }
-            }
-        }
     }
 }

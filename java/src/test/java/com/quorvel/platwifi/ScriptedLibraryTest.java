@@ -6,6 +6,7 @@ import static com.quorvel.platwifi.testing.DaemonScriptBridge.*;
 import static org.junit.jupiter.api.Assertions.*;
 
 import java.util.*;
+import java.util.stream.IntStream;
 import org.junit.jupiter.api.*;
 
 /**
@@ -19,12 +20,6 @@ class ScriptedLibraryTest {
     @BeforeEach
     void loadTwoNetworks() {
         script(OFFICE, "5\toffice\tany\t[CURRENT]", "6\thome\t00:11:22:33:44:55\t[DISABLED]");
-        assertArrayEquals(new String[] {HOME, OFFICE}, getNetworkDatabaseSsids0(A));
-    }
-
-    /** The value of the row as its setter takes it: secrets encrypted, afresh on every call. */
-    private static Object sent(Parameter p) {
-        return p.kind() == Kind.SECRET ? encrypt((String) p.value()) : p.value();
     }
 
     /** What the getter of the row reads; a secret must leave encrypted (decrypt throws on plain text). */
@@ -35,13 +30,10 @@ class ScriptedLibraryTest {
 
     @Test
     void parameterNativesHaveTheirCTypesAndReachTheirFields() {
-        assertEquals(NATIVES.size(), registerNatives(), "natives registered by the descriptors of their C types");
-        // A network not in the database reads as if there were none.
-        NATIVES.keySet().stream().filter(n -> n.matches("[gs]et.*") && NATIVES.get(n).getParameterCount() > 1)
-                .forEach(n -> assertEquals(unloadedAnswer(n), callOn(n, A, "-", -1), n));
+        assertEquals(NATIVES.size(), registerNatives(BWifiPlatformService.class), "registered by C types");
         for (Parameter p : PARAMETERS) {
-            assertEquals(true, call(p.setter(), A, OFFICE, sent(p)), p.setter());
-            assertEquals(p.kind() == Kind.ALWAYS, call(p.setter(), A, OFFICE, sent(p)), p.setter() + " again");
+            assertEquals(List.of(true, p.kind() == Kind.ALWAYS), List.of(call(p.setter(), A, OFFICE, p.sent()),
+                    call(p.setter(), A, OFFICE, p.sent())), p.setter() + " twice");
         }
         // Read back only after every setter ran, so crossed wiring reads wrong.
         // A secret that does not decrypt, null included, throws and leaves the
@@ -49,13 +41,11 @@ class ScriptedLibraryTest {
         String[] garbage = {null, "not a cipher text", "\u00e9\uD83D\uDD11", encrypt("x").substring(4)};
         for (Parameter p : PARAMETERS) {
             for (String bad : p.kind() == Kind.SECRET ? garbage : new String[0]) {
-                assertThrows(IllegalStateException.class, () -> call(p.setter(), A, OFFICE, bad), p.setter());
+                assertInstanceOf(IllegalStateException.class, call(p.setter(), A, OFFICE, bad), p.setter());
             }
             assertEquals(p.value(), read(p, OFFICE), p.getter());
             assertNotEquals(p.value(), read(p, HOME), p.getter() + " of home");
-        }
-        // "" arrives as "" (a secret's undecrypted), a text's null as null.
-        for (Parameter p : PARAMETERS) {
+            // "" arrives as "" (a secret's undecrypted), a text's null as null.
             if (!(p.value() instanceof String)) continue;
             assertEquals(List.of(true, ""), List.of(call(p.setter(), A, OFFICE, ""), read(p, OFFICE)), p.setter());
             if (p.kind() == Kind.SECRET) continue;
@@ -91,47 +81,38 @@ class ScriptedLibraryTest {
         String name = "\uD83D\uDCF6 mix \u00e9\u65e5\uD834\uDD1E", scan = "aa:bb:cc:dd:ee:ff\t2412\t200\t[ESS]\t\uD83D\uDCF6";
         script(name, "5\t" + latin1 + "\tany\t", "6\t" + gbk + "\tany\t", "7\t" + name + "\tany\t[CURRENT]");
         scanResults(scan);
-        result("scan", true);
         assertTrue(addNetwork0(A, mixed));
         String[] ssids = getNetworkDatabaseSsids0(A);
         assertArrayEquals(new String[] {mixed, name, gbk, latin1}, ssids);
         // Set every network apart before reading any: each SSID must reach its own record.
         for (int i = 0; i < ssids.length; ++i) assertTrue(setPriority0(A, ssids[i], (byte) (10 + i)), ssids[i]);
         for (int i = 0; i < ssids.length; ++i) assertEquals(10 + i, getPriority0(A, ssids[i]), ssids[i]);
-        assertEquals(List.of(name, scan, "addNetwork(wlan0, " + mixed + ")\n"),
-                List.of(getCurrentNetwork0(A), discoverNetworks0(A)[0], calls("addNetwork")));
+        assertEquals(List.of(8, name, scan, true), List.of(getDaemonStatus0(A), getCurrentNetwork0(A),
+                discoverNetworks0(A)[0], calls().contains("\naddNetwork(wlan0, " + mixed + ")\n")));
     }
 
     @Test
-    void serviceNativesPassTheDaemonsAnswersOn() {
-        assertEquals(List.of(List.of(A), 8, OFFICE), List.of(List.of(getWifiAdapters0()), getDaemonStatus0(A),
-                getCurrentNetwork0(A)));
-        clearCalls();
-        assertNull(discoverNetworks0(A), "the scan fails");
-        assertFalse(isWifiEnabled0(null) || hashCACertificates0());
-        for (String operation : List.of("scan", "isWifiEnabled", "hashCACertificates")) result(operation, true);
-        scanResults("line one", "line two");
-        assertArrayEquals(new String[] {"line one", "line two"}, discoverNetworks0(A));
-        assertTrue(isWifiEnabled0(A) && hashCACertificates0());
-        assertFalse(connectToNetwork0(A, "nowhere") || addNetwork0(A, HOME), "no such network; already there");
-        assertTrue(connectToNetwork0(A, HOME) && disconnectFromNetwork0(A, HOME) && roamNetworks0(A));
-        assertTrue(addNetwork0(A, "new") && removeNetwork0(A, HOME) && setEAPIdentity0(A, OFFICE, "me"));
-        assertTrue(saveHostSettings0());
-        assertEquals(String.join("\n", "scan(wlan0)", "isWifiEnabled(null)", "hashCACertificates()", "scan(wlan0)",
-                "getScanLines(wlan0, 32)", "isWifiEnabled(wlan0)", "hashCACertificates()", "selectNetwork(wlan0, 6)",
-                "disconnectNetwork(wlan0, 6)", "disconnectNetwork(wlan0, 0)", "setNetworkVariable(wlan0, 6, disabled, 0)",
-                "setNetworkVariable(wlan0, 5, disabled, 0)", "reconnect(wlan0)", "addNetwork(wlan0, new)",
-                "removeNetwork(wlan0, 6)", "setNetworkVariable(wlan0, 0, ssid, new)",
-                "setNetworkVariable(wlan0, 5, identity, me)", "saveConfig(wlan0)", "reloadConfig(wlan0)", ""), calls(null));
-        result("saveConfig", false);
-        assertTrue(setEAPIdentity0(A, OFFICE, "you"));
-        assertFalse(saveHostSettings0());
+    void serviceNativesPassTheirArgumentsAndTheDaemonsAnswers() {
+        // Every operation fails, then succeeds; the identity gives save something to do.
+        for (boolean works : new boolean[] {false, true}) {
+            OPERATIONS.forEach(operation -> result(operation, works));
+            assertTrue(setEAPIdentity0(A, OFFICE, "" + works));
+            assertEquals(Collections.nCopies(9, works), List.of(discoverNetworks0(A) != null,
+                    isWifiEnabled0(works ? A : null), hashCACertificates0(), connectToNetwork0(A, HOME),
+                    disconnectFromNetwork0(A, HOME), roamNetworks0(A), addNetwork0(A, "new"), removeNetwork0(A, HOME),
+                    saveHostSettings0()), "" + works);
+        }
+        // Each native passed its adapter on: isWifiEnabled0 alone was given null.
+        assertEquals(List.of(List.of("isWifiEnabled(null)"), List.of("new", OFFICE), List.of(A)), List.of(
+                calls().lines().filter(call -> call.contains("null")).toList(),
+                List.of(getNetworkDatabaseSsids0(A)), List.of(getWifiAdapters0())));
 
         // The list stops at 32 names, the newest first; null strings fail cleanly.
         for (int i = 0; i < 31; i++) assertTrue(addNetwork0(A, "n" + i));
         String[] ssids = getNetworkDatabaseSsids0(A);
-        assertEquals(List.of(32, "n30", "n29"), List.of(ssids.length, ssids[0], ssids[1]));
+        assertEquals(List.of(32, "n30", "new"), List.of(ssids.length, ssids[0], ssids[31]));
         result("removeNetwork", false);
-        callWithNullStrings(A, "n0");
+        NATIVES.forEach((name, method) -> IntStream.range(0, method.getParameterCount())
+                .forEach(nulled -> callOn(name, A, "n0", nulled)));
     }
 }

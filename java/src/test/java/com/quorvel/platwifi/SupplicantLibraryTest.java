@@ -39,8 +39,7 @@ class SupplicantLibraryTest {
         assertTrue(setSsid0(A, "wep", renamed) && saveHostSettings0());
         String config = Files.readString(Path.of(CONFIG), StandardCharsets.ISO_8859_1);
         for (Object[] row : ROWS) assertTrue(config.contains("\t" + row[5] + "\n"), row[5] + " in\n" + config);
-        assertTrue(config.contains("\tssid=\"" + renamed + "\"\n\tkey_mgmt=NONE\n"), config);
-        assertTrue(unloadWifiSettings0());
+        assertTrue(config.contains("\tssid=\"" + renamed + "\"\n\tkey_mgmt=NONE\n") && unloadWifiSettings0(), config);
         for (Object[] row : ROWS) {
             Object read = call((String) row[0], A, row[2].equals("wep") ? renamed : row[2]);
             assertEquals(String.valueOf(row[4]), String.valueOf(read), row[0] + " after a new load");

@@ -25,9 +25,8 @@ public final class DaemonScriptBridge {
     /** The result of a data-less operation such as "addNetwork" or "saveConfig". */
     public static native void result(String operation, boolean value);
 
-    /** The recorded calls of one operation, or of all with null, a line each. */
-    public static native String calls(String operation);
-    public static native void clearCalls();
+    /** Every recorded call, a line each. */
+    public static native String calls();
 
     /** Crypt of the library; null (and a pending IllegalStateException) on failure. */
     public static native String encrypt(String plainText);
@@ -36,6 +35,6 @@ public final class DaemonScriptBridge {
     /** From now on the runtime clock reads {@code millis}. */
     public static native void setClock(long millis);
 
-    /** Registers every C function of the class under the descriptor of its C types; how many. */
-    public static native int registerNatives();
+    /** Registers every native C function of the service class under the descriptor of its C types; how many. */
+    public static native int registerNatives(Class<?> service);
 }
