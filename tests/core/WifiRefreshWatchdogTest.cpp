@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -63,9 +62,8 @@ std::FILE* startPeer(const char* mode) { return popen((std::string(WATCHDOG_PEER
 // The line the peer prints, without its end.
 std::string line(std::FILE* peer) {
   char text[128] = {};
-  if (peer == nullptr || std::fgets(text, sizeof text, peer) == nullptr) return "";
-  text[std::strcspn(text, "\r\n")] = '\0';  // Windows ends lines with \r\n
-  return text;
+  const std::string read = peer != nullptr && std::fgets(text, sizeof text, peer) != nullptr ? text : "";
+  return read.substr(0, read.find_first_of("\r\n"));  // Windows ends lines with \r\n
 }
 
 class WifiRefreshWatchdogTest : public ::testing::Test {
