@@ -20,7 +20,7 @@ class WifiHostSettingsTest : public HostFixture {
   }
 };
 
-TEST_F(WifiHostSettingsTest, InstanceSlotAndReload) {
+TEST_F(WifiHostSettingsTest, InstanceSlotReloadAndLock) {
   // A failed load leaves an unloaded instance; a later call gets the same
   // one and does not retry.
   host = WifiHostSettings::getInstance(nullptr);
