@@ -156,7 +156,7 @@ TEST_F(WifiRefreshWatchdogTest, AfterAKilledProcessTheThreadTakesRefreshSignalsA
   LONG previous = -1;
   EXPECT_TRUE(ReleaseSemaphore(unrelated, 2, &previous) && previous == 0) << "an unrelated semaphore was closed";
   EXPECT_EQ(withError(ReleaseSemaphore(unrelated, 1, nullptr)), std::make_pair(DWORD{0}, DWORD{ERROR_TOO_MANY_POSTS}));
-  for (DWORD expected : {WAIT_OBJECT_0, WAIT_OBJECT_0, WAIT_TIMEOUT}) EXPECT_EQ(WaitForSingleObject(unrelated, 0), expected);
+  for (DWORD expected : {WAIT_OBJECT_0, WAIT_OBJECT_0, DWORD{WAIT_TIMEOUT}}) EXPECT_EQ(WaitForSingleObject(unrelated, 0), expected);
   EXPECT_TRUE(CloseHandle(unrelated));
   EXPECT_EQ(withError(WaitForSingleObject(unrelated, 0)), std::make_pair(DWORD{WAIT_FAILED}, DWORD{ERROR_INVALID_HANDLE}));
   EXPECT_TRUE(!CloseHandle(unrelated) && CreateSemaphoreA(nullptr, 2, 1, nullptr) == nullptr &&
