@@ -5,13 +5,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/WinKernel.h"
 #include "winkernel/KernelSupport.h"
@@ -43,6 +43,18 @@ bool watchdogThreadsAre(int expected) {
 }
 #endif
 
+// What a watchdog shows, begun as the peer prints it; "running=?" when the
+// threads of that name do not agree. Its refresh signals are exact only
+// while its thread is not running.
+std::string state(WifiRefreshWatchdog& watchdog) {
+  return "attached=" + std::to_string(watchdog.isAttached()) + " creator=" + std::to_string(watchdog.isCreator()) +
+         " count=" + std::to_string(watchdog.attachCount()) + " pending=" + std::to_string(watchdog.pendingRefreshes()) +
+         " running=" + (watchdogThreadsAre(watchdog.isRunning()) ? std::to_string(watchdog.isRunning()) : "?");
+}
+
+// A result and the last error it left.
+std::pair<DWORD, DWORD> withError(DWORD result) { return {result, GetLastError()}; }
+
 // The helper program watchdog_peer as a second process in this process's
 // kernel namespace; pclose gives its exit status.
 std::FILE* startPeer(const char* mode) { return popen((std::string(WATCHDOG_PEER_PATH " ") + mode).c_str(), "r"); }
@@ -50,9 +62,8 @@ std::FILE* startPeer(const char* mode) { return popen((std::string(WATCHDOG_PEER
 // The line the peer prints, without its end.
 std::string line(std::FILE* peer) {
   char text[128] = {};
-  if (peer == nullptr || std::fgets(text, sizeof text, peer) == nullptr) return "";
-  text[std::strcspn(text, "\r\n")] = '\0';  // Windows ends lines with \r\n
-  return text;
+  const std::string read = peer != nullptr && std::fgets(text, sizeof text, peer) != nullptr ? text : "";
+  return read.substr(0, read.find_first_of("\r\n"));  // Windows ends lines with \r\n
 }
 
 class WifiRefreshWatchdogTest : public ::testing::Test {
@@ -88,12 +99,12 @@ TEST_F(WifiRefreshWatchdogTest, ProcessesStartingTogetherMakeOneBlockWhichTheLas
   for (std::FILE* peer : peers) seen.insert(line(peer).substr(0, 20));
   EXPECT_EQ(seen, (std::multiset<std::string>{"attached=1 creator=0", "attached=1 creator=0", "attached=1 creator=0",
                                               "attached=1 creator=1"}));
-  auto local = std::make_unique<WifiRefreshWatchdog>();
-  EXPECT_TRUE(local->init() && local->init());  // a second init counts nothing
-  EXPECT_TRUE(local->isAttached() && !local->isCreator() && local->attachCount() == 5u);
+  WifiRefreshWatchdog local;
+  EXPECT_TRUE(local.init() && local.init());  // a second init counts nothing
+  EXPECT_EQ(state(local), "attached=1 creator=0 count=5 pending=0 running=0");
   EXPECT_TRUE(ReleaseMutex(go));
   for (std::FILE* peer : peers) EXPECT_EQ(pclose(peer), 0) << "destroys its watchdog and exits cleanly";
-  EXPECT_TRUE(local->attachCount() == 1u && CloseHandle(go));
+  EXPECT_TRUE(local.attachCount() == 1u && CloseHandle(go));
 }
 
 TEST_F(WifiRefreshWatchdogTest, AfterAKilledProcessTheThreadTakesRefreshSignalsAndTheLastDetacherClosesOnlyItsOwn) {
@@ -104,43 +115,52 @@ TEST_F(WifiRefreshWatchdogTest, AfterAKilledProcessTheThreadTakesRefreshSignalsA
   EXPECT_EQ(line(peer), "attached=1 creator=1 count=1");
   EXPECT_NE(pclose(peer), 0);
   EXPECT_EQ(WaitForSingleObject(guard, 5000), WAIT_ABANDONED);
-  EXPECT_TRUE(ReleaseMutex(guard));
+  // Re-entrant, and held until the last level is given back.
+  EXPECT_TRUE(WaitForSingleObject(guard, 0) == WAIT_OBJECT_0 && ReleaseMutex(guard) && ReleaseMutex(guard) &&
+              !ReleaseMutex(guard));
   auto watchdog = std::make_unique<WifiRefreshWatchdog>();
-  EXPECT_TRUE(watchdog->init());
-  EXPECT_TRUE(watchdog->isAttached() && watchdog->isCreator() && watchdog->attachCount() == 1u);
-  EXPECT_TRUE(CloseHandle(guard));
-
+  EXPECT_TRUE(watchdog->init() && CloseHandle(guard));
   watchdog->stop();  // before start: harmless
   watchdog->signalRefresh();
-  watchdog->signalRefresh();
-  EXPECT_TRUE(watchdog->pendingRefreshes() == 1u && watchdog->pendingRefreshes() == 1u)
-      << "the second signal is lost, and looking does not take the first";
-  watchdog->start();
-  watchdog->start();  // no second thread
-  for (int wait = 0; wait < 2000 && watchdog->pendingRefreshes() != 0; ++wait) std::this_thread::sleep_for(10ms);
-  EXPECT_TRUE(watchdog->pendingRefreshes() == 0 && watchdog->isRunning() && watchdogThreadsAre(1))
-      << "the thread takes the refresh and keeps running";
-  watchdog->stop();
-  EXPECT_TRUE(!watchdog->isRunning() && watchdogThreadsAre(0)) << "stop returns once the thread has ended";
-  watchdog->stop();
-
-  // Started again, the thread keeps running: the earlier stop signal was
-  // used up by the thread it stopped. Destroying it ends it.
-  watchdog->start();
-  std::this_thread::sleep_for(1500ms);
-  EXPECT_TRUE(watchdog->isRunning() && watchdogThreadsAre(1));
-
+  watchdog->signalRefresh();  // lost: one is pending at most
+  for (int look : {1, 2}) EXPECT_EQ(state(*watchdog), "attached=1 creator=1 count=1 pending=1 running=0") << look;
+  // The thread takes the refresh and keeps running; stop returns once it
+  // has ended. Started again, it keeps running: the earlier stop signal
+  // was used up by the thread it stopped. Destroying the watchdog ends it.
+  for (int round : {1, 2}) {
+    watchdog->start();
+    watchdog->start();  // no second thread
+    for (int wait = 0; wait < 2000 && watchdog->pendingRefreshes() != 0; ++wait) std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(state(*watchdog), "attached=1 creator=1 count=1 pending=0 running=1") << round;
+    if (round == 2) break;  // left running, in one of its waits, for the destructor
+    watchdog->stop();
+    EXPECT_EQ(state(*watchdog), "attached=1 creator=1 count=1 pending=0 running=0");
+    watchdog->stop();
+  }
   // As if another process had made the block, and its semaphore's handle
   // value happened to name an unrelated semaphore here.
   HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName);
   auto* block = static_cast<WifiSharedBlock*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
   ASSERT_NE(block, nullptr);
-  HANDLE unrelated = CreateSemaphoreA(nullptr, 0, 1, nullptr);
+  HANDLE unrelated = CreateSemaphoreA(nullptr, 0, 2, nullptr);
   block->semaphore = unrelated;
   watchdog.reset();
-  EXPECT_TRUE(watchdogThreadsAre(0) && block->semaphore == INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(ReleaseSemaphore(unrelated, 1, nullptr)) << "an unrelated semaphore was closed";
-  EXPECT_TRUE(CloseHandle(unrelated) && UnmapViewOfFile(block) && CloseHandle(mapping));
+  EXPECT_TRUE(watchdogThreadsAre(0) && block->semaphore == INVALID_HANDLE_VALUE && UnmapViewOfFile(block) &&
+              CloseHandle(mapping));
+
+  // The unrelated semaphore still counts up to its maximum, waits on it
+  // time out, and once closed its handle is refused, not followed.
+  auto before = std::chrono::steady_clock::now();
+  EXPECT_TRUE(WaitForSingleObject(unrelated, 50) == WAIT_TIMEOUT && std::chrono::steady_clock::now() - before >= 40ms);
+  LONG previous = -1;
+  EXPECT_TRUE(ReleaseSemaphore(unrelated, 2, &previous) && previous == 0) << "an unrelated semaphore was closed";
+  EXPECT_EQ(withError(ReleaseSemaphore(unrelated, 1, nullptr)), std::make_pair(DWORD{0}, DWORD{ERROR_TOO_MANY_POSTS}));
+  for (DWORD expected : {WAIT_OBJECT_0, WAIT_OBJECT_0, DWORD{WAIT_TIMEOUT}}) EXPECT_EQ(WaitForSingleObject(unrelated, 0), expected);
+  EXPECT_TRUE(CloseHandle(unrelated));
+  EXPECT_EQ(withError(WaitForSingleObject(unrelated, 0)), std::make_pair(DWORD{WAIT_FAILED}, DWORD{ERROR_INVALID_HANDLE}));
+  EXPECT_TRUE(!CloseHandle(unrelated) && CreateSemaphoreA(nullptr, 2, 1, nullptr) == nullptr &&
+              GetLastError() == ERROR_INVALID_PARAMETER);
 }
 
 }  // namespace

@@ -28,8 +28,7 @@ TEST(WifictlTest, AnswersOfTheUnloadedHostWithTheirExitStatus) {
   for (const auto& [arguments, code, expected] : rows) {
     int status = -1;
     std::string output = report_test::run(std::string(WIFICTL " ") + arguments + " 2>&1", &status);
-    EXPECT_EQ(output, expected) << arguments;
-    EXPECT_EQ(status, code * kExitCodeUnit) << arguments;
+    EXPECT_EQ(std::make_tuple(output, status), std::make_tuple(expected, code * kExitCodeUnit)) << arguments;
   }
 }
 
